@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# The test command. On a fresh Debian 12 (as root, or with sudo) it installs what is missing, builds
+# into build/ and runs every test; each run of ctest starts a private PostgreSQL server for the tests
+# (the CTest fixture "postgres") and stops it at the end.
+#
+#   bash scripts/test.sh [--sanitize] [--skip-deps]
+#
+#   --sanitize   also build build-asan/ with AddressSanitizer + UndefinedBehaviorSanitizer and run the
+#                tests there (always on when CI=true)
+#   --skip-deps  do not run scripts/install-deps.sh
+#
+# Environment: CARVELA_JOBS (build jobs, default 2), CTEST_ARGS (extra ctest arguments, e.g. "-R tst_x").
+# Exits non-zero when anything fails; the last line is a summary.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+readonly ROOT="$PWD"
+
+sanitize=0
+[[ "${CI:-}" == "true" ]] && sanitize=1
+skip_deps=0
+for arg in "$@"; do
+    case "$arg" in
+        --sanitize) sanitize=1 ;;
+        --skip-deps) skip_deps=1 ;;
+        -h | --help)
+            sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
+            exit 0
+            ;;
+        *)
+            echo "test.sh: unknown argument '$arg' (try --help)" >&2
+            exit 2
+            ;;
+    esac
+done
+jobs="${CARVELA_JOBS:-2}"
+started=$SECONDS
+
+# A server whose fixture could not stop it (ctest killed, Ctrl-C) is stopped on the way out.
+state_dirs=()
+stop_servers() {
+    local dir
+    for dir in "${state_dirs[@]}"; do
+        if [[ -f "$dir/pg.env" ]]; then
+            bash "$ROOT/scripts/pg-test-server.sh" stop "$dir" || true
+        fi
+    done
+}
+trap stop_servers EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+section() { printf '\n=== %s\n' "$*"; }
+
+if ((!skip_deps)); then
+    section "dependencies"
+    bash "$ROOT/scripts/install-deps.sh"
+fi
+
+# RelWithDebInfo without NDEBUG and QT_NO_DEBUG: optimised, with debug info, assert() and Q_ASSERT on.
+readonly CXX_FLAGS="-O2 -g -UNDEBUG -UQT_NO_DEBUG"
+
+summary=()
+failed=0
+
+# suite NAME BUILD_DIR [cmake options...]: configure, build, run ctest; records the outcome.
+suite() {
+    local name="$1" dir="$2"
+    shift 2
+    state_dirs+=("$ROOT/$dir/pgtest")
+
+    section "$name: configure ($dir)"
+    if ! cmake -S "$ROOT" -B "$ROOT/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$CXX_FLAGS" -DCARVELA_WERROR=ON "$@"; then
+        summary+=("$name: configure FAILED")
+        failed=1
+        return
+    fi
+
+    section "$name: build (-j$jobs)"
+    if ! cmake --build "$ROOT/$dir" -j "$jobs"; then
+        summary+=("$name: build FAILED")
+        failed=1
+        return
+    fi
+
+    section "$name: ctest"
+    local log="$ROOT/$dir/ctest.log"
+    local status=0
+    # shellcheck disable=SC2086 # CTEST_ARGS is split into words on purpose
+    (cd "$ROOT/$dir" && ctest --output-on-failure ${CTEST_ARGS:-}) 2>&1 | tee "$log" || status=$?
+    local result
+    result=$(grep -E 'tests passed|No tests were found' "$log" | tail -n 1 || true)
+    [[ -n "$result" ]] || result="ctest ended without a result (status $status)"
+    if ((status != 0)); then
+        summary+=("$name: FAILED - $result")
+        failed=1
+    else
+        summary+=("$name: $result")
+    fi
+    stop_servers
+}
+
+suite "tests" build
+
+if ((sanitize)); then
+    export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+    suite "sanitized tests" build-asan -DCARVELA_SANITIZE=ON
+fi
+
+elapsed=$((SECONDS - started))
+section "summary"
+for line in "${summary[@]}"; do
+    echo "  $line"
+done
+if ((failed)); then
+    echo "test.sh: FAILED after ${elapsed}s"
+    exit 1
+fi
+echo "test.sh: PASSED after ${elapsed}s"

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+// The conversion words of the mapping tables, with the error texts the operator knows.
+namespace carvela::convert {
+
+// "'%s' is not a valid integer value"
+QString invalidIntegerMessage(const QString& text);
+// "Could not convert variant of type (Null) into type (String)"
+QString nullToStringMessage();
+
+// Whole number as the workstation's integer reader takes it: leading blanks, a sign, decimal or
+// hexadecimal with a leading $, x, X, 0x or 0X; nothing after the digits; 32-bit range.
+std::optional<int> parseInt(const QString& text);
+
+// `int`: throws Failure("'%s' is not a valid integer value") when the text is not a whole number.
+int toInt(const QString& text);
+// `int(d)`: d when the text is not a whole number.
+int toIntOr(const QString& text, int fallback);
+// `right(n)`: the last n characters, the whole text when shorter.
+QString right(const QString& text, int n);
+// `dmy`: yyyy-mm-dd rearranged into dd/mm/yyyy by position (missing characters give nothing).
+QString dmyText(const QString& isoText);
+// `dmy` as a date value: the rearranged text read day first; nullopt when it is no valid date.
+std::optional<QDate> dmyDate(const QString& isoText);
+// Reads dd/mm/yyyy strictly (digits only, real calendar date).
+std::optional<QDate> parseDayMonthYear(const QString& text);
+
+// The zero date-time that a null column reads as: 30 December 1899, midnight.
+QDateTime zeroDateTime();
+
+} // namespace carvela::convert
+
+namespace carvela {
+
+// The POS keeps dates as text yyyy-mm-dd; characters after the tenth (a time of day) are ignored.
+// Throws Failure("'dd/mm/yyyy' is not a valid date") with the rearranged text.
+QDate IsoTextToDate(const QString& isoText);
+// Strips every character whose code is 32 or less from both ends.
+QString TrimText(const QString& text);
+
+} // namespace carvela

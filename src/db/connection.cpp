@@ -1,0 +1,211 @@
+#include "db/connection.h"
+
+#include "core/failure.h"
+
+#include <QAtomicInt>
+#include <QFileInfo>
+#include <QStringList>
+
+namespace carvela {
+namespace {
+
+QString uniqueQtName(const QString& name)
+{
+    // Qt keys its connections by name per process; several stations may live in one (tests).
+    static QAtomicInt counter;
+    return QStringLiteral("%1#%2").arg(name).arg(counter.fetchAndAddRelaxed(1));
+}
+
+QString driverText(const QSqlError& error)
+{
+    QStringList parts;
+    if (!error.databaseText().isEmpty())
+        parts << error.databaseText().trimmed();
+    if (!error.driverText().isEmpty() && !parts.join(u' ').contains(error.driverText()))
+        parts << error.driverText().trimmed();
+    if (parts.isEmpty())
+        parts << QStringLiteral("erro desconhecido do driver");
+    return parts.join(QStringLiteral(" - "));
+}
+
+QString sqlQuoted(QString text)
+{
+    return u'\'' + text.replace(u'\'', QStringLiteral("''")) + u'\'';
+}
+
+} // namespace
+
+bool isLostConnection(const QSqlError& error, bool sessionStillOpen)
+{
+    if (!sessionStillOpen)
+        return true;
+    const QString code = error.nativeErrorCode();
+    // SQLSTATE class 08 (connection exception), 57P01..57P03 (server shut down or terminated
+    // the backend), FreeTDS native errors 20004/20006/20009/20047 (read/write failed, server
+    // unavailable, dead DBPROCESS).
+    static const QStringList codes = {QStringLiteral("08"),    QStringLiteral("57P01"), QStringLiteral("57P02"),
+                                      QStringLiteral("57P03"), QStringLiteral("20004"), QStringLiteral("20006"),
+                                      QStringLiteral("20009"), QStringLiteral("20047")};
+    for (const QString& part : code.split(u';', Qt::SkipEmptyParts)) {
+        const QString c = part.trimmed();
+        for (const QString& known : codes)
+            if (c == known || (known.size() == 2 && c.startsWith(known) && c.size() == 5))
+                return true;
+    }
+    static const QStringList texts = {
+        QStringLiteral("server closed the connection"),  QStringLiteral("no connection to the server"),
+        QStringLiteral("terminating connection"),        QStringLiteral("could not send data to server"),
+        QStringLiteral("could not receive data"),        QStringLiteral("connection has been lost"),
+        QStringLiteral("connection is dead"),            QStringLiteral("communication link failure"),
+        QStringLiteral("dbprocess is dead"),             QStringLiteral("read from the server failed"),
+        QStringLiteral("write to the server failed"),    QStringLiteral("connection not open"),
+        QStringLiteral("connection to server was lost"), QStringLiteral("server has gone away"),
+        QStringLiteral("broken pipe"),                   QStringLiteral("connection reset by peer"),
+    };
+    const QString all = (error.databaseText() + u' ' + error.driverText()).toLower();
+    for (const QString& t : texts)
+        if (all.contains(t))
+            return true;
+    return false;
+}
+
+Connection::Connection(QString name)
+    : m_name(std::move(name))
+    , m_qtName(uniqueQtName(m_name))
+{
+}
+
+Connection::~Connection()
+{
+    close();
+}
+
+void Connection::setConnectionString(const QString& connectionString)
+{
+    m_connectionString = connectionString;
+}
+
+void Connection::open()
+{
+    if (isOpen())
+        return;
+    ConnectionSpec spec = specFromConnectionString(m_connectionString);
+    if (m_beforeConnect)
+        m_beforeConnect(*this, spec);
+
+    QString driver;
+    switch (spec.engine) {
+    case ConnectionSpec::Engine::Odbc:
+        driver = QStringLiteral("QODBC");
+        break;
+    case ConnectionSpec::Engine::PostgreSql:
+        driver = QStringLiteral("QPSQL");
+        break;
+    case ConnectionSpec::Engine::Sqlite:
+        driver = QStringLiteral("QSQLITE");
+        break;
+    }
+    m_spec = spec;
+    if (spec.engine == ConnectionSpec::Engine::Sqlite && !QFileInfo(spec.sqliteFile).isFile())
+        throw Failure(QStringLiteral("Não foi possível conectar %1 (%2): o arquivo não existe")
+                          .arg(m_name, spec.describe()));
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_qtName);
+    if (!db.isValid()) {
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_qtName);
+        throw Failure(QStringLiteral("Não foi possível conectar %1: o driver %2 não está instalado")
+                          .arg(m_name, driver));
+    }
+    const int timeout = std::max(1, spec.loginTimeoutSeconds);
+    switch (spec.engine) {
+    case ConnectionSpec::Engine::Odbc:
+        db.setDatabaseName(spec.odbcConnectionString);
+        db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1").arg(timeout));
+        break;
+    case ConnectionSpec::Engine::PostgreSql:
+        db.setHostName(spec.host);
+        if (spec.port > 0)
+            db.setPort(spec.port);
+        db.setDatabaseName(spec.database);
+        db.setUserName(spec.user);
+        db.setPassword(spec.password);
+        db.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(timeout));
+        break;
+    case ConnectionSpec::Engine::Sqlite:
+        db.setDatabaseName(spec.sqliteSchema.isEmpty() ? spec.sqliteFile : QStringLiteral(":memory:"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(timeout * 1000));
+        break;
+    }
+    if (!db.open()) {
+        const QString reason = scrub(driverText(db.lastError()));
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_qtName);
+        throw Failure(QStringLiteral("Não foi possível conectar %1 (%2): %3").arg(m_name, spec.describe(), reason));
+    }
+    m_database = db;
+    if (spec.engine == ConnectionSpec::Engine::Sqlite && !spec.sqliteSchema.isEmpty()) {
+        QSqlQuery attach(db);
+        if (!attach.exec(QStringLiteral("ATTACH DATABASE %1 AS %2")
+                             .arg(sqlQuoted(spec.sqliteFile), spec.sqliteSchema))) {
+            const QSqlError error = attach.lastError();
+            attach = QSqlQuery();
+            close();
+            throw Failure(QStringLiteral("Não foi possível conectar %1 (%2): %3")
+                              .arg(m_name, spec.describe(), driverText(error)));
+        }
+    }
+}
+
+void Connection::close()
+{
+    m_prepared.clear();
+    if (!m_database)
+        return;
+    m_database->close();
+    m_database.reset();
+    QSqlDatabase::removeDatabase(m_qtName);
+}
+
+QSqlDatabase Connection::database()
+{
+    open();
+    return *m_database;
+}
+
+QSqlQuery& Connection::prepared(const QString& sql, const QString& context)
+{
+    const QSqlDatabase db = database();
+    if (auto found = m_prepared.find(sql); found != m_prepared.end())
+        return *found->second;
+    // Statements whose text carries a value (filters, counters by store) would pile up.
+    if (m_prepared.size() >= 256)
+        m_prepared.clear();
+    auto query = std::make_unique<QSqlQuery>(db);
+    query->setForwardOnly(true);
+    if (!query->prepare(sql))
+        fail(query->lastError(), context);
+    return *m_prepared.emplace(sql, std::move(query)).first->second;
+}
+
+void Connection::fail(const QSqlError& error, const QString& context)
+{
+    const bool stillOpen = m_database && m_database->isOpen();
+    const QString reason = scrub(driverText(error));
+    if (isLostConnection(error, stillOpen)) {
+        // The statements belong to the lost session; they are prepared again after a reconnect.
+        m_prepared.clear();
+        throw Failure(QStringLiteral("Falha de conexão com %1: %2").arg(m_name, reason));
+    }
+    throw Failure(context.isEmpty() ? reason : context + QStringLiteral(": ") + reason);
+}
+
+QString Connection::scrub(QString text) const
+{
+    for (const QString& secret : m_spec.secrets())
+        if (!secret.isEmpty())
+            text.replace(secret, QStringLiteral("****"));
+    return text;
+}
+
+} // namespace carvela

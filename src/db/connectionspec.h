@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <utility>
+#include <vector>
+
+namespace carvela {
+
+// Where a connection goes, as the Qt Sql drivers need it. Built from an OLE DB init string
+// (the content of a .udl file, or a connection section of Parametros.ini).
+struct ConnectionSpec {
+    enum class Engine { Odbc, PostgreSql, Sqlite };
+
+    Engine engine = Engine::Odbc;
+    // Odbc: the whole ODBC connection string handed to the driver manager (password included).
+    QString odbcConnectionString;
+    // PostgreSql: host, port (-1: the driver's default), database, user, password.
+    QString host;
+    int port = -1;
+    QString database;
+    QString user;
+    QString password;
+    // Sqlite: the database file; with a schema name, the file is attached under that name to an
+    // in-memory main database (the cloud's tables are addressed as velcor.<table>).
+    QString sqliteFile;
+    QString sqliteSchema;
+    // Seconds to wait for a server to accept a login before failing.
+    int loginTimeoutSeconds = 15;
+
+    // A one-line description for messages: engine, server, database, user; never the password.
+    QString describe() const;
+    // Every secret this spec carries (passwords), so that messages can be scrubbed of them.
+    QStringList secrets() const;
+};
+
+// The key=value pairs of an OLE DB init string, in order, keys as written, values unquoted.
+std::vector<std::pair<QString, QString>> parseInitString(const QString& initString);
+
+// Provider SQLOLEDB*, SQLNCLI*, MSOLEDBSQL* (SQL Server through ODBC), MSDASQL (the ODBC string in
+// Extended Properties), PostgreSQL and SQLite (this system's own). Throws Failure naming what is wrong.
+ConnectionSpec specFromInitString(const QString& initString);
+
+// Reads a .udl data-link file: UTF-16LE with BOM (UTF-8 accepted), "[oledb]", a comment line, then one
+// init string. Throws Failure naming the file when it is missing, unreadable or garbled.
+ConnectionSpec readUdlFile(const QString& path);
+
+// "FILE NAME=<path>" reads that .udl file; anything else is taken as an init string.
+ConnectionSpec specFromConnectionString(const QString& connectionString);
+
+} // namespace carvela

@@ -1,0 +1,489 @@
+#include "db/query.h"
+
+#include "core/conversions.h"
+#include "core/failure.h"
+#include "db/connection.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <algorithm>
+
+namespace carvela {
+
+Query::Query(QString name, Connection& connection)
+    : m_name(std::move(name))
+    , m_connection(&connection)
+{
+}
+
+Query::~Query()
+{
+    if (m_master)
+        std::erase(m_master->m_details, this);
+    for (Query* detail : m_details)
+        detail->m_master = nullptr;
+}
+
+void Query::setSql(QStringList lines)
+{
+    m_lines = std::move(lines);
+}
+
+void Query::addLine(const QString& line)
+{
+    m_lines.append(line);
+}
+
+void Query::setLine(int index, const QString& line)
+{
+    while (m_lines.size() <= index)
+        m_lines.append(QString());
+    m_lines[index] = line;
+}
+
+void Query::declareParam(const QString& name, ParamType type, int size)
+{
+    for (Param& p : m_params) {
+        if (p.name.compare(name, Qt::CaseInsensitive) == 0) {
+            p.type = type;
+            p.size = size;
+            return;
+        }
+    }
+    m_params.push_back(Param{name, type, size, QVariant()});
+}
+
+Query::Param& Query::param(const QString& name)
+{
+    for (Param& p : m_params)
+        if (p.name.compare(name, Qt::CaseInsensitive) == 0)
+            return p;
+    throw Failure(QStringLiteral("%1: Parameter '%2' not found").arg(m_name, name));
+}
+
+void Query::setParam(const QString& name, const QVariant& value)
+{
+    Param& p = param(name);
+    if (value.isNull()) {
+        p.value = p.type == ParamType::Int32 ? QVariant(QMetaType::fromType<int>()) : QVariant(QMetaType::fromType<QString>());
+    } else if (p.type == ParamType::Int32) {
+        // An integer parameter takes the integer reader's view of a text.
+        p.value = value.typeId() == QMetaType::QString ? QVariant(convert::toInt(value.toString()))
+                                                       : QVariant(value.toInt());
+    } else {
+        // Text keys are never cut to a declared size: a longer key must find its own row.
+        p.value = value.toString();
+    }
+}
+
+void Query::setTarget(QString table, QStringList keyColumns)
+{
+    m_table = std::move(table);
+    m_keyColumns = std::move(keyColumns);
+}
+
+std::pair<QString, QStringList> Query::positional() const
+{
+    const QString text = sql();
+    QString out;
+    out.reserve(text.size());
+    QStringList names;
+    QChar quote;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (!quote.isNull()) {
+            out += c;
+            if (c == quote)
+                quote = QChar();
+            continue;
+        }
+        if (c == u'\'' || c == u'"') {
+            quote = c;
+            out += c;
+            continue;
+        }
+        if (c == u':' && i + 1 < text.size() && text.at(i + 1) == u':') {
+            out += QStringLiteral("::"); // a PostgreSQL cast, not a parameter
+            ++i;
+            continue;
+        }
+        if (c == u':' && i + 1 < text.size() && (text.at(i + 1).isLetter() || text.at(i + 1) == u'_')) {
+            qsizetype j = i + 1;
+            while (j < text.size() && (text.at(j).isLetterOrNumber() || text.at(j) == u'_'))
+                ++j;
+            names << text.mid(i + 1, j - i - 1);
+            out += u'?';
+            i = j - 1;
+            continue;
+        }
+        out += c;
+    }
+    return {out, names};
+}
+
+void Query::bindAndRun(QSqlQuery& statement, const QStringList& names)
+{
+    for (int i = 0; i < names.size(); ++i)
+        statement.bindValue(i, param(names.at(i)).value);
+    if (!statement.exec())
+        m_connection->fail(statement.lastError(), m_name);
+}
+
+void Query::open()
+{
+    if (m_open)
+        return;
+    const auto [text, names] = positional();
+    std::vector<std::vector<QVariant>> rows;
+    QStringList columns;
+    auto read = [&](QSqlQuery& statement) {
+        const QSqlRecord record = statement.record();
+        for (int c = 0; c < record.count(); ++c)
+            columns << record.fieldName(c);
+        while (statement.next()) {
+            std::vector<QVariant> row(record.count());
+            for (int c = 0; c < record.count(); ++c)
+                row[c] = statement.value(c);
+            rows.push_back(std::move(row));
+        }
+        if (statement.lastError().isValid())
+            m_connection->fail(statement.lastError(), m_name);
+        // Release the result so the session can serve the next statement (FreeTDS keeps one).
+        statement.finish();
+    };
+    if (names.isEmpty()) {
+        QSqlQuery statement(m_connection->database());
+        statement.setForwardOnly(true);
+        if (!statement.exec(text))
+            m_connection->fail(statement.lastError(), m_name);
+        read(statement);
+    } else {
+        QSqlQuery& statement = m_connection->prepared(text, m_name);
+        bindAndRun(statement, names);
+        read(statement);
+    }
+    m_columns = std::move(columns);
+    m_rows = std::move(rows);
+    m_open = true;
+    m_state = State::Browse;
+    m_changes.clear();
+    m_current = 0;
+    m_eof = m_rows.empty();
+    moved();
+}
+
+void Query::close()
+{
+    m_open = false;
+    m_rows.clear();
+    m_columns.clear();
+    m_current = 0;
+    m_eof = true;
+    m_state = State::Browse;
+    m_changes.clear();
+}
+
+void Query::execSql()
+{
+    const auto [text, names] = positional();
+    if (names.isEmpty()) {
+        QSqlQuery statement(m_connection->database());
+        if (!statement.exec(text))
+            m_connection->fail(statement.lastError(), m_name);
+        m_rowsAffected = statement.numRowsAffected();
+        statement.finish();
+        return;
+    }
+    QSqlQuery& statement = m_connection->prepared(text, m_name);
+    bindAndRun(statement, names);
+    m_rowsAffected = statement.numRowsAffected();
+    statement.finish();
+}
+
+void Query::first()
+{
+    m_current = 0;
+    m_eof = m_rows.empty();
+    moved();
+}
+
+void Query::next()
+{
+    if (m_current + 1 < rowCount()) {
+        ++m_current;
+        moved();
+    } else {
+        m_eof = true;
+    }
+}
+
+void Query::moved()
+{
+    for (Query* detail : m_details) {
+        detail->close();
+        // A master without rows leaves its details closed: there is nothing they could show.
+        if (m_open && !m_rows.empty()) {
+            detail->m_bindFromMaster(*detail, *this);
+            detail->open();
+        }
+    }
+}
+
+void Query::setMaster(Query& master, std::function<void(Query&, const Query&)> bind)
+{
+    if (m_master)
+        std::erase(m_master->m_details, this);
+    m_master = &master;
+    m_bindFromMaster = std::move(bind);
+    master.m_details.push_back(this);
+}
+
+int Query::columnIndex(const QString& name) const
+{
+    for (int i = 0; i < m_columns.size(); ++i)
+        if (m_columns.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+const QVariant* Query::changedValue(const QString& name) const
+{
+    for (const Change& change : m_changes)
+        if (change.column.compare(name, Qt::CaseInsensitive) == 0)
+            return &change.value;
+    return nullptr;
+}
+
+bool Query::hasField(const QString& name) const
+{
+    return columnIndex(name) >= 0 || changedValue(name) != nullptr;
+}
+
+void Query::failField(const QString& name) const
+{
+    throw Failure(QStringLiteral("%1: Field '%2' not found").arg(m_name, name));
+}
+
+QVariant Query::value(const QString& name) const
+{
+    if (m_state != State::Browse)
+        if (const QVariant* changed = changedValue(name))
+            return *changed;
+    const int column = columnIndex(name);
+    if (column < 0) {
+        if (m_state == State::Insert && !m_table.isEmpty())
+            return QVariant(); // a column of the target that the select did not name
+        failField(name);
+    }
+    if (m_state == State::Insert || m_rows.empty())
+        return QVariant();
+    return m_rows[m_current][column];
+}
+
+QString Query::asString(const QString& name) const
+{
+    const QVariant v = value(name);
+    if (v.isNull())
+        return QString();
+    switch (v.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return QString::number(v.toDouble(), 'g', 15);
+    case QMetaType::QDateTime: {
+        const QDateTime dt = v.toDateTime();
+        return dt.time() == QTime(0, 0) ? dt.date().toString(QStringLiteral("dd/MM/yyyy"))
+                                        : dt.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+    }
+    case QMetaType::QDate:
+        return v.toDate().toString(QStringLiteral("dd/MM/yyyy"));
+    case QMetaType::QByteArray:
+        return QString::fromUtf8(v.toByteArray());
+    default:
+        return v.toString();
+    }
+}
+
+int Query::asInt(const QString& name) const
+{
+    const QVariant v = value(name);
+    if (v.isNull())
+        return 0;
+    switch (v.typeId()) {
+    case QMetaType::QString:
+    case QMetaType::QByteArray:
+        return convert::toInt(v.toString().trimmed());
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return static_cast<int>(v.toDouble());
+    default:
+        return v.toInt();
+    }
+}
+
+double Query::asFloat(const QString& name) const
+{
+    const QVariant v = value(name);
+    if (v.isNull())
+        return 0.0;
+    bool ok = true;
+    const double d = v.typeId() == QMetaType::QString ? v.toString().trimmed().toDouble(&ok) : v.toDouble(&ok);
+    if (!ok)
+        throw Failure(QStringLiteral("'%1' is not a valid floating point value").arg(v.toString()));
+    return d;
+}
+
+QDateTime Query::asDateTime(const QString& name) const
+{
+    const QVariant v = value(name);
+    if (v.isNull())
+        return convert::zeroDateTime();
+    if (v.typeId() == QMetaType::QDateTime)
+        return v.toDateTime();
+    if (v.typeId() == QMetaType::QDate)
+        return v.toDate().startOfDay();
+    const QString text = v.toString().trimmed();
+    for (const auto format : {Qt::ISODateWithMs, Qt::ISODate}) {
+        QDateTime dt = QDateTime::fromString(text, format);
+        if (dt.isValid())
+            return dt;
+    }
+    QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    if (!dt.isValid())
+        dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (!dt.isValid()) {
+        const QDate date = QDate::fromString(text, Qt::ISODate);
+        if (date.isValid())
+            dt = date.startOfDay();
+    }
+    if (!dt.isValid())
+        throw Failure(QStringLiteral("'%1' is not a valid date and time").arg(text));
+    return dt;
+}
+
+void Query::requireTarget(const char* operation) const
+{
+    if (m_table.isEmpty())
+        throw Failure(QStringLiteral("%1: cannot %2 a query without a target table")
+                          .arg(m_name, QString::fromLatin1(operation)));
+    if (!m_open)
+        throw Failure(QStringLiteral("%1: Cannot perform this operation on a closed dataset").arg(m_name));
+}
+
+void Query::append()
+{
+    requireTarget("append to");
+    m_state = State::Insert;
+    m_changes.clear();
+}
+
+void Query::edit()
+{
+    requireTarget("edit");
+    if (m_rows.empty())
+        throw Failure(QStringLiteral("%1: Cannot edit an empty dataset").arg(m_name));
+    if (m_keyColumns.isEmpty())
+        throw Failure(QStringLiteral("%1: cannot edit without a key").arg(m_name));
+    m_state = State::Edit;
+    m_changes.clear();
+}
+
+void Query::setValue(const QString& name, const QVariant& value)
+{
+    if (m_state == State::Browse)
+        throw Failure(QStringLiteral("%1: Dataset not in edit or insert mode").arg(m_name));
+    for (Change& change : m_changes) {
+        if (change.column.compare(name, Qt::CaseInsensitive) == 0) {
+            change.value = value;
+            return;
+        }
+    }
+    m_changes.push_back(Change{name, value});
+}
+
+void Query::setNull(const QString& name)
+{
+    setValue(name, QVariant(QMetaType::fromType<QString>()));
+}
+
+void Query::cancel()
+{
+    m_state = State::Browse;
+    m_changes.clear();
+}
+
+void Query::post()
+{
+    if (m_state == State::Browse)
+        return;
+    QStringList columns;
+    QVariantList values;
+    for (const Change& change : m_changes) {
+        columns << change.column;
+        values << change.value;
+    }
+    QString text;
+    if (m_state == State::Insert) {
+        QStringList marks;
+        marks.fill(QStringLiteral("?"), columns.size());
+        text = columns.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_table)
+                                 : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                       .arg(m_table, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+    } else {
+        if (columns.isEmpty()) {
+            cancel();
+            return;
+        }
+        QStringList sets;
+        for (const QString& c : columns)
+            sets << c + QStringLiteral(" = ?");
+        QStringList where;
+        for (const QString& key : m_keyColumns) {
+            const int column = columnIndex(key);
+            if (column < 0)
+                failField(key);
+            where << key + QStringLiteral(" = ?");
+            values << m_rows[m_current][column];
+        }
+        text = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                   .arg(m_table, sets.join(QStringLiteral(", ")), where.join(QStringLiteral(" AND ")));
+    }
+    QSqlQuery& statement = m_connection->prepared(text, m_name);
+    for (int i = 0; i < values.size(); ++i)
+        statement.bindValue(i, values.at(i));
+    if (!statement.exec())
+        m_connection->fail(statement.lastError(), m_name);
+    const int affected = statement.numRowsAffected();
+    statement.finish();
+    if (m_state == State::Edit && affected == 0)
+        throw Failure(QStringLiteral("%1: Row cannot be located for updating").arg(m_name));
+
+    // The posted row becomes the current row, as the database now holds it.
+    std::vector<QVariant> row(m_columns.size());
+    if (m_state == State::Edit)
+        row = m_rows[m_current];
+    std::vector<Change> extra;
+    for (const Change& change : m_changes) {
+        const int column = columnIndex(change.column);
+        if (column >= 0)
+            row[column] = change.value;
+        else
+            extra.push_back(change);
+    }
+    for (const Change& change : extra) {
+        m_columns << change.column;
+        for (auto& other : m_rows)
+            other.emplace_back();
+        row.push_back(change.value);
+    }
+    if (m_state == State::Insert) {
+        m_rows.push_back(std::move(row));
+        m_current = rowCount() - 1;
+    } else {
+        m_rows[m_current] = std::move(row);
+    }
+    m_eof = false;
+    m_state = State::Browse;
+    m_changes.clear();
+}
+
+} // namespace carvela

@@ -1,0 +1,132 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QSqlQuery;
+
+namespace carvela {
+
+class Connection;
+
+
+// A named SQL text bound to one connection, read whole into memory when opened. It offers what the
+// sections use: lines of text, typed named parameters, row count, row number, end-of-data, first
+// and next, fields by name without regard to case (null reads as "", 0 or the zero date-time),
+// and, on a query declared with its target table and key, append / edit / set / post.
+class Query {
+public:
+    enum class ParamType { Text, Int32, WideText };
+
+    Query(QString name, Connection& connection);
+    ~Query();
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+
+    const QString& name() const { return m_name; }
+    Connection& connection() const { return *m_connection; }
+
+    // --- text
+    void setSql(QStringList lines);
+    void clearSql() { setSql({}); }
+    void addLine(const QString& line);
+    void setLine(int index, const QString& line);
+    const QStringList& lines() const { return m_lines; }
+    QString sql() const { return m_lines.join(u'\n'); }
+
+    // --- parameters, declared once, set by name (case ignored)
+    void declareParam(const QString& name, ParamType type, int size = 0);
+    void setParam(const QString& name, const QVariant& value);
+
+    // --- writing: the table rows are appended to or updated in, and the key that finds a row
+    void setTarget(QString table, QStringList keyColumns = {});
+
+    // --- life
+    void open(); // does nothing while open
+    void close();
+    bool isOpen() const { return m_open; }
+    void execSql();
+    // Rows the last execSql touched (-1 when the driver cannot tell).
+    int rowsAffected() const { return m_rowsAffected; }
+
+    // --- navigation
+    int rowCount() const { return static_cast<int>(m_rows.size()); }
+    int recNo() const { return m_rows.empty() ? 0 : m_current + 1; }
+    bool eof() const { return m_eof; }
+    bool isEmpty() const { return m_rows.empty(); }
+    void first();
+    void next();
+
+    // --- fields of the current row (the row being written while appending or editing)
+    bool hasField(const QString& name) const;
+    QVariant value(const QString& name) const;
+    bool isNull(const QString& name) const { return value(name).isNull(); }
+    QString asString(const QString& name) const;
+    int asInt(const QString& name) const;
+    double asFloat(const QString& name) const;
+    QDateTime asDateTime(const QString& name) const;
+
+    // --- writing the current row
+    void append();
+    void edit();
+    void setValue(const QString& name, const QVariant& value);
+    void setNull(const QString& name);
+    void post();
+    void cancel();
+    bool isWriting() const { return m_state != State::Browse; }
+
+    // --- master and detail: the detail runs again (close, bind, open) whenever the master moves
+    // to another row or opens.
+    void setMaster(Query& master, std::function<void(Query& detail, const Query& master)> bind);
+
+private:
+    enum class State { Browse, Insert, Edit };
+    struct Param {
+        QString name;
+        ParamType type = ParamType::Text;
+        int size = 0;
+        QVariant value;
+    };
+    struct Change {
+        QString column;
+        QVariant value;
+    };
+
+    int columnIndex(const QString& name) const;
+    const QVariant* changedValue(const QString& name) const;
+    Param& param(const QString& name);
+    // The text with :name placeholders turned into positional ones, and the names in order.
+    std::pair<QString, QStringList> positional() const;
+    void bindAndRun(QSqlQuery& statement, const QStringList& names);
+    void moved();
+    void requireTarget(const char* operation) const;
+    [[noreturn]] void failField(const QString& name) const;
+
+    QString m_name;
+    Connection* m_connection;
+    QStringList m_lines;
+    std::vector<Param> m_params;
+    QString m_table;
+    QStringList m_keyColumns;
+
+    bool m_open = false;
+    QStringList m_columns;
+    std::vector<std::vector<QVariant>> m_rows;
+    int m_current = 0;
+    bool m_eof = true;
+    int m_rowsAffected = -1;
+
+    State m_state = State::Browse;
+    std::vector<Change> m_changes;
+
+    Query* m_master = nullptr;
+    std::function<void(Query&, const Query&)> m_bindFromMaster;
+    std::vector<Query*> m_details;
+};
+
+} // namespace carvela

@@ -1,0 +1,229 @@
+#include "integration/integration.h"
+
+#include "core/failure.h"
+#include "core/operatordialogs.h"
+#include "core/settings.h"
+
+#include <QFileInfo>
+
+namespace carvela {
+namespace {
+
+bool fileExists(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
+// A flag that stays set for the life of a scope, whatever way the scope is left.
+class ScopedFlag {
+public:
+    explicit ScopedFlag(bool& flag)
+        : m_flag(flag)
+    {
+        m_flag = true;
+    }
+    ~ScopedFlag() { m_flag = false; }
+    ScopedFlag(const ScopedFlag&) = delete;
+    ScopedFlag& operator=(const ScopedFlag&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+} // namespace
+
+Integration::Integration(QString settingsPath, OperatorDialogs& dialogs, QObject* parent)
+    : QObject(parent)
+    , m_settingsPath(std::move(settingsPath))
+    , m_dialogs(dialogs)
+{
+    const QString path = m_settingsPath;
+    m_conexao.setConnectionString(
+        settings::connectionString(path, settings::erpSection, settings::defaultErpConnection));
+    m_quorim.setConnectionString(
+        settings::connectionString(path, settings::posSection, settings::defaultPosConnection));
+    m_conServer.setConnectionString(
+        settings::connectionString(path, settings::cloudStoreSection, settings::defaultCloudStoreConnection));
+    m_conMov.setConnectionString(
+        settings::connectionString(path, settings::cloudMovementSection, settings::defaultCloudMovementConnection));
+
+    m_timer1.setInterval(1000);
+    connect(&m_timer1, &QTimer::timeout, this, &Integration::Timer1Timer);
+    m_timer1.start();
+    m_timer3.setInterval(5000);
+    connect(&m_timer3, &QTimer::timeout, this, &Integration::RunCycle);
+}
+
+Integration::~Integration() = default;
+
+void Integration::FormCreate()
+{
+    m_companyNumber = 1;
+    m_state.setMovementDate(QDate::currentDate());
+    settings::readAtStartup(m_settingsPath, m_state);
+    if (fileExists(m_state.edtSql()))
+        pointErpAtConnectionFile();
+    m_timer3.setInterval(m_state.seTempo() * 1000);
+    if (m_state.rsAtiva())
+        m_timer3.start();
+    else
+        m_timer3.stop();
+}
+
+void Integration::pointErpAtConnectionFile()
+{
+    m_conexao.close();
+    m_conexao.setConnectionString(QStringLiteral("FILE NAME=") + m_state.edtSql());
+}
+
+void Integration::closeConnections()
+{
+    m_conServer.close();
+    m_quorim.close();
+    m_conexao.close();
+}
+
+void Integration::rsAtivaClick()
+{
+    if (!fileExists(m_state.edtSql())) {
+        m_dialogs.inform(QStringLiteral("Informar o arquivo udl do velcor"));
+        m_state.setRsAtiva(false);
+        return;
+    }
+    try {
+        closeConnections();
+        if (m_state.rsAtiva()) {
+            pointErpAtConnectionFile();
+            m_conexao.open();
+            m_timer3.setInterval(m_state.seTempo() * 1000);
+            m_state.clearLog();
+        }
+    } catch (const Failure& failure) {
+        // The switch stays as the operator set it; Timer3 keeps the state it had.
+        m_dialogs.showError(failure.message());
+        return;
+    }
+    if (m_state.rsAtiva())
+        m_timer3.start();
+    else
+        m_timer3.stop();
+}
+
+void Integration::Timer1Timer()
+{
+    if (m_loadingLists || !fileExists(m_state.edtSql()) || m_lists.isBranchListOpen())
+        return;
+    ScopedFlag loading(m_loadingLists);
+    try {
+        m_lists.load(m_settingsPath, m_state);
+        if (!m_listError.isEmpty()) {
+            m_listError.clear();
+            Q_EMIT listLoadingErrorChanged(m_listError);
+        }
+    } catch (const Failure& failure) {
+        // Retried every second while the branch list stays closed: the operator is shown a
+        // failure once, and again only when it changes; the window keeps showing the last one.
+        if (failure.message() != m_listError) {
+            m_listError = failure.message();
+            Q_EMIT listLoadingErrorChanged(m_listError);
+            m_dialogs.showError(m_listError);
+        }
+    }
+}
+
+void Integration::saveSettings()
+{
+    try {
+        settings::save(m_settingsPath, m_state);
+    } catch (const Failure& failure) {
+        m_dialogs.showError(failure.message());
+    }
+}
+
+void Integration::checkSwitch() const
+{
+    if (!m_state.rsAtiva())
+        throw SwitchedOff{};
+}
+
+void Integration::importBankMovements()
+{
+    if (m_bankMovements)
+        m_bankMovements(*this);
+}
+
+void Integration::runSections()
+{
+    m_timer3.stop();
+    importBankMovements();
+    for (const Section& section : m_sections) {
+        if (!m_state.box(section.guard) || !m_state.rsAtiva())
+            continue;
+        section.run(*this);
+        if (section.bankMovementsAfter)
+            importBankMovements();
+    }
+    const QDate today = QDate::currentDate();
+    if (today > m_state.movementDate())
+        m_state.setMovementDate(m_state.movementDate().addDays(1));
+}
+
+void Integration::RunCycle()
+{
+    // A tick that arrives while a cycle lets window messages run must not start a second one.
+    if (m_cycleRunning || m_timer3.interval() == 0 || !m_state.rsAtiva())
+        return;
+    ScopedFlag running(m_cycleRunning);
+    m_sectionLabel.clear();
+    bool failed = false;
+    std::optional<QString> recoveryError;
+    try {
+        runSections();
+    } catch (const SwitchedOff&) {
+        // The switch went off under a movement section: only the end steps run.
+    } catch (const Failure& failure) {
+        failed = true;
+        m_state.appendLog(QStringLiteral("Erro na Tabela ") + m_sectionLabel + QStringLiteral(" \r") + failure.message());
+        if (failure.message().contains(QStringLiteral("Falha de conexão"))) {
+            try {
+                recoverConnections();
+            } catch (const Failure& again) {
+                recoveryError = again.message();
+            }
+        }
+    } catch (const std::exception& error) {
+        failed = true;
+        m_state.appendLog(QStringLiteral("Erro na Tabela ") + m_sectionLabel + QStringLiteral(" \r") +
+                          QString::fromLocal8Bit(error.what()));
+    }
+    endSteps();
+    m_lastCycleFailed = failed;
+    if (recoveryError)
+        m_dialogs.showError(*recoveryError);
+    Q_EMIT cycleFinished(failed);
+}
+
+void Integration::recoverConnections()
+{
+    m_state.clearLog();
+    m_timer3.stop();
+    closeConnections();
+    m_conexao.open();
+    m_timer3.setInterval(m_state.seTempo() * 1000);
+    if (m_state.rsAtiva())
+        m_timer3.start();
+    else
+        m_timer3.stop();
+}
+
+void Integration::endSteps()
+{
+    m_state.setCaption(StationState::restingCaption);
+    m_timer3.start();
+    for (const auto bar : {StationState::Bar::pbClientes, StationState::Bar::pbFornecedor, StationState::Bar::pbProdutos,
+                           StationState::Bar::pbUsuarios, StationState::Bar::pbVendas, StationState::Bar::pbEntradas})
+        m_state.setProgressPosition(bar, 0);
+    StationState::letMessagesRun();
+}
+
+} // namespace carvela

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "core/stationstate.h"
+#include "db/connection.h"
+#include "db/referencelists.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <vector>
+
+namespace carvela {
+
+class OperatorDialogs;
+
+// The station's integration: the connections, the named queries, the two timers and the handlers
+// that drive them, for the life of the process. The window (or the headless runner) owns it and
+// shows its state.
+class Integration : public QObject {
+    Q_OBJECT
+public:
+    // A section of the cycle: the box that guards it, what it runs, and whether the bank-movement
+    // import follows it.
+    struct Section {
+        StationState::Box guard;
+        std::function<void(Integration&)> run;
+        bool bankMovementsAfter = false;
+    };
+
+    Integration(QString settingsPath, OperatorDialogs& dialogs, QObject* parent = nullptr);
+    ~Integration() override;
+
+    StationState& state() { return m_state; }
+    const QString& settingsPath() const { return m_settingsPath; }
+    OperatorDialogs& dialogs() { return m_dialogs; }
+
+    Connection& conexao() { return m_conexao; }
+    Connection& Con_Quorim() { return m_quorim; }
+    Connection& ConServer() { return m_conServer; }
+    Connection& ConMov() { return m_conMov; }
+    ReferenceLists& lists() { return m_lists; }
+    QTimer& Timer1() { return m_timer1; }
+    QTimer& Timer3() { return m_timer3; }
+    // The company of the ERP counters; start-up sets it to 1.
+    int companyNumber() const { return m_companyNumber; }
+
+    // Start-up: company 1, movement date today, the settings file, the connection file, Timer3.
+    // An error stops it where it happens and is shown; what came before stays.
+    void FormCreate();
+    // The switch, after it took its new state from the operator's click.
+    void rsAtivaClick();
+    // Loads the reference lists while the connection file exists and the branch list is closed.
+    void Timer1Timer();
+    // "Salvar Parametros".
+    void saveSettings();
+
+    // One integration cycle (the handler of Timer3).
+    void RunCycle();
+    bool isCycleRunning() const { return m_cycleRunning; }
+    // Whether the last cycle that ran logged an error.
+    bool lastCycleFailed() const { return m_lastCycleFailed; }
+
+    // The label that names the running section in the cycle's error entry.
+    void setSectionLabel(const QString& label) { m_sectionLabel = label; }
+    const QString& sectionLabel() const { return m_sectionLabel; }
+
+    // The sections in the order the cycle reaches them, and the bank-movement import it runs at
+    // the start and after the sections that ask for it.
+    void setSections(std::vector<Section> sections) { m_sections = std::move(sections); }
+    void setBankMovementImport(std::function<void(Integration&)> import) { m_bankMovements = std::move(import); }
+
+    // The last error of the list loading, empty once the lists loaded (the window shows it).
+    const QString& listLoadingError() const { return m_listError; }
+
+    // Thrown by a movement section that finds the switch off at the top of a row: the cycle ends
+    // at once, and only its end steps run.
+    struct SwitchedOff {};
+    // For the movement sections: throws SwitchedOff when the switch is off.
+    void checkSwitch() const;
+
+Q_SIGNALS:
+    void cycleFinished(bool failed);
+    void listLoadingErrorChanged(const QString& message);
+
+private:
+    void pointErpAtConnectionFile();
+    void closeConnections();
+    void runSections();
+    void importBankMovements();
+    void recoverConnections();
+    void endSteps();
+
+    StationState m_state;
+    QString m_settingsPath;
+    OperatorDialogs& m_dialogs;
+    Connection m_conexao{QStringLiteral("conexao")};
+    Connection m_quorim{QStringLiteral("Con_Quorim")};
+    Connection m_conServer{QStringLiteral("ConServer")};
+    Connection m_conMov{QStringLiteral("ConMov")};
+    ReferenceLists m_lists{m_conexao};
+    QTimer m_timer1;
+    QTimer m_timer3;
+    int m_companyNumber = 0;
+    QString m_sectionLabel;
+    std::vector<Section> m_sections;
+    std::function<void(Integration&)> m_bankMovements;
+    bool m_cycleRunning = false;
+    bool m_lastCycleFailed = false;
+    bool m_loadingLists = false;
+    QString m_listError;
+};
+
+} // namespace carvela

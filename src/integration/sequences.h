@@ -1,0 +1,18 @@
+#pragma once
+
+namespace carvela {
+
+class Connection;
+
+// Numbers drawn from the ERP's own counters. Each call reads the counter, works out the next
+// number, writes it back at once and returns it; a number is spent even if the caller then fails.
+// A branch counter at 0 (or null) is seeded from the highest number the ERP table holds.
+
+// The next sale number of a store (filial.SeqVenda, seeded from lj_venda.idvenda).
+int NextSaleNumber(Connection& erp, int store);
+// The next purchase entry number of a store (filial.SeqEntNota, seeded from lj_entradas.IdEntrada).
+int NextEntryNumber(Connection& erp, int store, int company = 1);
+// The next payable-title id, from the counter "Apagar" of Lj_Sequencial (one for all stores).
+int NextSequence(Connection& erp);
+
+} // namespace carvela

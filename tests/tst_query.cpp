@@ -1,0 +1,222 @@
+#include "core/failure.h"
+#include "db/connection.h"
+#include "db/query.h"
+#include "support/testdatabase.h"
+
+#include <QTest>
+
+using namespace carvela;
+using carvela::test::TestDatabase;
+
+namespace {
+
+// A small customer/order pair: enough to show nulls, keys, defaults and a master with details.
+const QStringList schema = {
+    QStringLiteral("CREATE TABLE Cliente (IdCliente integer NOT NULL PRIMARY KEY, NomeCliente varchar(60),"
+                   " Valor numeric(15,4), Nascimento timestamp, Numero integer,"
+                   " Status varchar(1) NOT NULL DEFAULT 'A')"),
+    QStringLiteral("CREATE TABLE Pedido (IdPedido integer NOT NULL PRIMARY KEY, IdCliente integer NOT NULL,"
+                   " Produto varchar(20) NOT NULL)"),
+    QStringLiteral("CREATE TABLE Produto (Referencia varchar(20) NOT NULL PRIMARY KEY, Descricao varchar(60))"),
+    QStringLiteral("INSERT INTO Cliente (IdCliente, NomeCliente, Valor, Nascimento, Numero)"
+                   " VALUES (1, 'Ana Conceição', 12.5, '2024-03-07 10:11:12', 42)"),
+    QStringLiteral("INSERT INTO Cliente (IdCliente) VALUES (2)"),
+    QStringLiteral("INSERT INTO Cliente (IdCliente, NomeCliente) VALUES (3, 'O''Brien')"),
+    QStringLiteral("INSERT INTO Pedido VALUES (10, 1, 'GASOLINA'), (11, 1, 'DIESEL'), (12, 3, 'ETANOL')"),
+    QStringLiteral("INSERT INTO Produto VALUES ('1234567890ABCDEF', 'Chave de 16'), ('234567890ABCDEF', 'Chave de 15')"),
+};
+
+struct Station {
+    TestDatabase db;
+    Connection connection{QStringLiteral("conexao")};
+    Station(const QString& engine)
+        : db(engine, QStringLiteral("query"))
+    {
+        db.exec(schema);
+        connection.setConnectionString(db.initString());
+    }
+};
+
+QString failureOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const Failure& f) {
+        return f.message();
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestQuery : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase_data()
+    {
+        QTest::addColumn<QString>("engine");
+        for (const QString& engine : carvela::test::engines())
+            QTest::newRow(qPrintable(engine)) << engine;
+    }
+
+    void readsRowsWithNullRulesAndNamesInAnyCase()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        Station s(engine);
+        Query q(QStringLiteral("c_clientes"), s.connection);
+        q.setSql({QStringLiteral("select * from cliente"), QString(), QStringLiteral("order by idcliente")});
+        q.open();
+        QCOMPARE(q.rowCount(), 3);
+        QCOMPARE(q.recNo(), 1);
+        QVERIFY(!q.eof());
+        QCOMPARE(q.asString(QStringLiteral("NOMECLIENTE")), QStringLiteral("Ana Conceição"));
+        QCOMPARE(q.asInt(QStringLiteral("numero")), 42);
+        QCOMPARE(q.asFloat(QStringLiteral("Valor")), 12.5);
+        QCOMPARE(q.asDateTime(QStringLiteral("nascimento")), QDateTime(QDate(2024, 3, 7), QTime(10, 11, 12)));
+        QCOMPARE(q.asString(QStringLiteral("Status")), QStringLiteral("A"));
+
+        q.next();
+        QCOMPARE(q.recNo(), 2);
+        QCOMPARE(q.asString(QStringLiteral("NomeCliente")), QString());
+        QCOMPARE(q.asInt(QStringLiteral("Numero")), 0);
+        QCOMPARE(q.asFloat(QStringLiteral("valor")), 0.0);
+        QCOMPARE(q.asDateTime(QStringLiteral("Nascimento")), QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
+        QVERIFY(q.isNull(QStringLiteral("nomecliente")));
+
+        q.next();
+        QVERIFY(!q.eof());
+        q.next();
+        QVERIFY(q.eof());
+        QCOMPARE(q.recNo(), 3); // the last row stays current at the end
+        QCOMPARE(failureOf([&] { q.asString(QStringLiteral("Apelido")); }),
+                 QStringLiteral("c_clientes: Field 'Apelido' not found"));
+
+        q.close();
+        q.setLine(1, QStringLiteral(" where idcliente = 99"));
+        q.open();
+        QCOMPARE(q.rowCount(), 0);
+        QVERIFY(q.eof());
+        QCOMPARE(q.asString(QStringLiteral("nomecliente")), QString()); // nothing to read reads as null
+    }
+
+    void appendsAndEditsThroughTheKey()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        Station s(engine);
+        Query q(QStringLiteral("c_clientes"), s.connection);
+        q.setSql({QStringLiteral("select * from Cliente"), QStringLiteral(" where idcliente = :idcliente")});
+        q.declareParam(QStringLiteral("idcliente"), Query::ParamType::Int32);
+        q.setTarget(QStringLiteral("Cliente"), {QStringLiteral("IdCliente")});
+
+        // Insert: only the columns set are written; the database supplies the rest.
+        q.setParam(QStringLiteral("IDCLIENTE"), QStringLiteral("007"));
+        q.open();
+        QVERIFY(q.isEmpty());
+        q.append();
+        q.setValue(QStringLiteral("idcliente"), 7);
+        q.setValue(QStringLiteral("NomeCliente"), QStringLiteral("José Antônio"));
+        QCOMPARE(q.asString(QStringLiteral("nomecliente")), QStringLiteral("José Antônio")); // read back before post
+        q.setValue(QStringLiteral("Nascimento"), QDateTime(QDate(1980, 5, 1), QTime(0, 0)));
+        q.post();
+        QCOMPARE(q.asInt(QStringLiteral("IdCliente")), 7);
+        q.close();
+        q.open();
+        QCOMPARE(q.rowCount(), 1);
+        QCOMPARE(q.asString(QStringLiteral("status")), QStringLiteral("A"));
+        QCOMPARE(q.asDateTime(QStringLiteral("nascimento")).date(), QDate(1980, 5, 1));
+
+        // Edit: the row found by its key gets the new values; other rows stay.
+        q.edit();
+        q.setValue(QStringLiteral("NomeCliente"), QStringLiteral("José"));
+        q.setNull(QStringLiteral("Nascimento"));
+        q.post();
+        q.close();
+        q.open();
+        QCOMPARE(q.asString(QStringLiteral("NomeCliente")), QStringLiteral("José"));
+        QVERIFY(q.isNull(QStringLiteral("Nascimento")));
+
+        Query all(QStringLiteral("check"), s.connection);
+        all.setSql({QStringLiteral("select nomecliente from cliente where idcliente = 1")});
+        all.open();
+        QCOMPARE(all.asString(QStringLiteral("nomecliente")), QStringLiteral("Ana Conceição"));
+
+        // A refused post leaves the row unwritten and says why.
+        q.close();
+        q.setParam(QStringLiteral("idcliente"), 8);
+        q.open();
+        q.append();
+        q.setValue(QStringLiteral("IdCliente"), 1); // already taken
+        QVERIFY(!failureOf([&] { q.post(); }).isEmpty());
+    }
+
+    void bindsParametersSafely()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        Station s(engine);
+        Query q(QStringLiteral("S_clientes"), s.connection);
+        q.setSql({QStringLiteral("select * from cliente"), QStringLiteral(" where nomecliente = :nome and 'a:b' <> ''")});
+        q.declareParam(QStringLiteral("nome"), Query::ParamType::Text, 13);
+        q.setParam(QStringLiteral("nome"), QStringLiteral("O'Brien"));
+        q.open();
+        QCOMPARE(q.rowCount(), 1);
+        QCOMPARE(q.asInt(QStringLiteral("idcliente")), 3);
+
+        // A text key longer than its declared size is never cut.
+        Query p(QStringLiteral("c_produtos"), s.connection);
+        p.setSql({QStringLiteral("select * from produto"), QStringLiteral(" where referencia = :idreferencia")});
+        p.declareParam(QStringLiteral("idreferencia"), Query::ParamType::Text, 13);
+        p.setParam(QStringLiteral("idreferencia"), QStringLiteral("1234567890ABCDEF"));
+        p.open();
+        QCOMPARE(p.asString(QStringLiteral("descricao")), QStringLiteral("Chave de 16"));
+
+        QCOMPARE(failureOf([&] { q.setParam(QStringLiteral("codigo"), 1); }),
+                 QStringLiteral("S_clientes: Parameter 'codigo' not found"));
+        Query bad(QStringLiteral("c_x"), s.connection);
+        bad.setSql({QStringLiteral("select * from tabela_que_nao_existe")});
+        QVERIFY(failureOf([&] { bad.open(); }).startsWith(QStringLiteral("c_x: ")));
+    }
+
+    void rerunsDetailWhenMasterMoves()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        Station s(engine);
+        Query master(QStringLiteral("s_vendas"), s.connection);
+        master.setSql({QStringLiteral("select * from cliente order by idcliente")});
+        Query detail(QStringLiteral("s_vendasitem"), s.connection);
+        detail.setSql({QStringLiteral("select * from pedido where idcliente = :id order by idpedido")});
+        detail.declareParam(QStringLiteral("id"), Query::ParamType::Int32);
+        detail.setMaster(master, [](Query& d, const Query& m) { d.setParam(QStringLiteral("id"), m.asInt(QStringLiteral("idcliente"))); });
+
+        master.open();
+        QStringList seen;
+        for (; !master.eof(); master.next()) {
+            QStringList products;
+            for (; !detail.eof(); detail.next())
+                products << detail.asString(QStringLiteral("produto"));
+            seen << master.asString(QStringLiteral("idcliente")) + u':' + products.join(u',');
+        }
+        QCOMPARE(seen, QStringList({"1:GASOLINA,DIESEL", "2:", "3:ETANOL"}));
+    }
+
+    void runsStatementsAndSurvivesReconnect()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        Station s(engine);
+        Query u(QStringLiteral("z_udpM"), s.connection);
+        u.setSql({QStringLiteral("update cliente set numero = 5"), QStringLiteral(" where idcliente = :id")});
+        u.declareParam(QStringLiteral("id"), Query::ParamType::Int32);
+        u.setParam(QStringLiteral("id"), 2);
+        u.execSql();
+        QCOMPARE(u.rowsAffected(), 1);
+        s.connection.close();
+        u.setParam(QStringLiteral("id"), 3);
+        u.execSql(); // opens again and prepares again
+        Query q(QStringLiteral("check"), s.connection);
+        q.setSql({QStringLiteral("select count(*) as n from cliente where numero = 5")});
+        q.open();
+        QCOMPARE(q.asInt(QStringLiteral("N")), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQuery)
+#include "tst_query.moc"

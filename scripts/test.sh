@@ -9,7 +9,8 @@
 #                tests there (always on when CI=true)
 #   --skip-deps  do not run scripts/install-deps.sh
 #
-# Environment: CARVELA_JOBS (build jobs, default 2), CTEST_ARGS (extra ctest arguments, e.g. "-R tst_x").
+# Environment: CARVELA_JOBS (build jobs, default 2), CTEST_ARGS (extra ctest arguments, e.g. "-R tst_x"),
+# CARVELA_BUILD_DIR / CARVELA_ASAN_BUILD_DIR (build folders, default build and build-asan).
 # Exits non-zero when anything fails; the last line is a summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,7 +24,7 @@ for arg in "$@"; do
         --sanitize) sanitize=1 ;;
         --skip-deps) skip_deps=1 ;;
         -h | --help)
-            sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
+            sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'
             exit 0
             ;;
         *)
@@ -66,10 +67,11 @@ failed=0
 suite() {
     local name="$1" dir="$2"
     shift 2
-    state_dirs+=("$ROOT/$dir/pgtest")
+    [[ "$dir" == /* ]] || dir="$dir"
+    state_dirs+=("$dir/pgtest")
 
     section "$name: configure ($dir)"
-    if ! cmake -S "$ROOT" -B "$ROOT/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    if ! cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$CXX_FLAGS" -DCARVELA_WERROR=ON "$@"; then
         summary+=("$name: configure FAILED")
         failed=1
@@ -77,7 +79,7 @@ suite() {
     fi
 
     section "$name: build (-j$jobs)"
-    if ! cmake --build "$ROOT/$dir" -j "$jobs"; then
+    if ! cmake --build "$dir" -j "$jobs"; then
         summary+=("$name: build FAILED")
         failed=1
         return
@@ -87,7 +89,7 @@ suite() {
     local log="$ROOT/$dir/ctest.log"
     local status=0
     # shellcheck disable=SC2086 # CTEST_ARGS is split into words on purpose
-    (cd "$ROOT/$dir" && ctest --output-on-failure ${CTEST_ARGS:-}) 2>&1 | tee "$log" || status=$?
+    (cd "$dir" && ctest --output-on-failure ${CTEST_ARGS:-}) 2>&1 | tee "$log" || status=$?
     local result
     result=$(grep -E 'tests passed|No tests were found' "$log" | tail -n 1 || true)
     [[ -n "$result" ]] || result="ctest ended without a result (status $status)"
@@ -100,12 +102,12 @@ suite() {
     stop_servers
 }
 
-suite "tests" build
+suite "tests" "${CARVELA_BUILD_DIR:-build}"
 
 if ((sanitize)); then
     export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-    suite "sanitized tests" build-asan -DCARVELA_SANITIZE=ON
+    suite "sanitized tests" "${CARVELA_ASAN_BUILD_DIR:-build-asan}" -DCARVELA_SANITIZE=ON
 fi
 
 elapsed=$((SECONDS - started))

@@ -32,12 +32,14 @@ bool databaseExists(const QString& name)
     bool exists = false;
     {
         QSqlDatabase admin = openQpsql(QStringLiteral("postgres"), conn);
-        QSqlQuery q(admin);
-        q.prepare(QStringLiteral("SELECT count(*) FROM pg_database WHERE datname = ?"));
-        q.addBindValue(name);
-        if (q.exec() && q.next())
+        {
+            QSqlQuery q(admin);
+            q.prepare(QStringLiteral("SELECT count(*) FROM pg_database WHERE datname = ?"));
+            q.addBindValue(name);
+            if (!q.exec() || !q.next())
+                throw PgServerError(q.lastError().text());
             exists = q.value(0).toInt() == 1;
-        q.finish();
+        }
         admin.close();
     }
     QSqlDatabase::removeDatabase(conn);
@@ -87,7 +89,7 @@ void TestPgServer::accentedTextThroughQpsql()
     CARVELA_PG_REQUIRE(db = scratch->qpsql());
 
     QCOMPARE(scalar(db, QStringLiteral("SHOW server_encoding")).toString(), QStringLiteral("UTF8"));
-    QCOMPARE(scalar(db, QStringLiteral("SHOW client_encoding")).toString(), QStringLiteral("UTF8"));
+    QCOMPARE(scalar(db, QStringLiteral("SELECT pg_client_encoding()")).toString(), QStringLiteral("UTF8"));
 
     CARVELA_PG_REQUIRE(exec(db, QStringLiteral("CREATE TABLE movimento (id integer PRIMARY KEY, "
                                                "historico varchar(60), obs text)")));

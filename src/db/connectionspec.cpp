@@ -25,16 +25,14 @@ constexpr qint64 kMaxUdlBytes = 1024 * 1024;
 struct Origin {
     QString udlPath; // empty when the init string was given directly
 
-    QString where() const
-    {
+    QString where() const {
         return udlPath.isEmpty() ? QStringLiteral("na cadeia de conexão")
                                  : QStringLiteral("no arquivo ") + QDir::toNativeSeparators(udlPath);
     }
 };
 
 // The last value of a key (keys compare trimmed and without regard to case); nullopt when absent.
-std::optional<QString> valueOf(const Pairs& pairs, std::initializer_list<QLatin1StringView> keys)
-{
+std::optional<QString> valueOf(const Pairs& pairs, std::initializer_list<QLatin1StringView> keys) {
     std::optional<QString> found;
     for (const auto& [key, value] : pairs) {
         for (const QLatin1StringView wanted : keys) {
@@ -45,8 +43,7 @@ std::optional<QString> valueOf(const Pairs& pairs, std::initializer_list<QLatin1
     return found;
 }
 
-QString textOf(const Pairs& pairs, std::initializer_list<QLatin1StringView> keys)
-{
+QString textOf(const Pairs& pairs, std::initializer_list<QLatin1StringView> keys) {
     return valueOf(pairs, keys).value_or(QString()).trimmed();
 }
 
@@ -55,14 +52,11 @@ class Reporter {
 public:
     Reporter(Origin origin, QString password)
         : m_origin(std::move(origin))
-        , m_password(std::move(password))
-    {
-    }
+        , m_password(std::move(password)) {}
     const Origin& origin() const { return m_origin; }
 
     // "<what> <where>" or "<what> <where>: <value>"
-    [[noreturn]] void fail(const QString& what, const QString& value = {}) const
-    {
+    [[noreturn]] void fail(const QString& what, const QString& value = {}) const {
         QString message = what + u' ' + m_origin.where();
         if (!value.isEmpty())
             message += QStringLiteral(": ") + shown(value);
@@ -70,8 +64,7 @@ public:
     }
 
 private:
-    QString shown(QString value) const
-    {
+    QString shown(QString value) const {
         if (!m_password.isEmpty())
             value.replace(m_password, QStringLiteral("***"));
         return value;
@@ -83,15 +76,10 @@ private:
 
 // --- ODBC connection strings -------------------------------------------------------------------
 
-// Brace-quotes an ODBC attribute value when it needs it. Standard ODBC drivers read "}}" inside
-// braces as one '}'. FreeTDS does not: it takes everything up to the first "};" literally, so its
-// values are braced without doubling and cannot hold the sequence "};".
-QString odbcValue(const QString& value, bool freeTds)
-{
-    const bool needsBraces = value.contains(u';') || value.contains(u'{') || value.contains(u'}')
-        || value.contains(u'=') || (!value.isEmpty() && (value.front().isSpace() || value.back().isSpace()));
-    if (!needsBraces)
-        return value;
+// Brace-quotes an ODBC attribute value. Standard ODBC drivers read "}}" inside braces as one '}'.
+// FreeTDS does not: it takes everything up to the first "};" literally, so its values are braced
+// without doubling and cannot hold the sequence "};" (refuseForFreeTds).
+QString braced(const QString& value, bool freeTds) {
     if (freeTds)
         return u'{' + value + u'}';
     QString escaped = value;
@@ -99,18 +87,21 @@ QString odbcValue(const QString& value, bool freeTds)
     return u'{' + escaped + u'}';
 }
 
-QString alwaysBraced(const QString& value, bool freeTds)
-{
-    if (freeTds)
-        return u'{' + value + u'}';
-    QString escaped = value;
-    escaped.replace(u'}', QStringLiteral("}}"));
-    return u'{' + escaped + u'}';
+// The value as written, or braced when it holds characters that would end or confuse it.
+QString odbcValue(const QString& value, bool freeTds) {
+    const bool needsBraces = value.contains(u';') || value.contains(u'{') || value.contains(u'}') ||
+                             value.contains(u'=') ||
+                             (!value.isEmpty() && (value.front().isSpace() || value.back().isSpace()));
+    return needsBraces ? braced(value, freeTds) : value;
 }
 
-// The attributes of an ODBC connection string, with standard brace handling.
-Pairs parseOdbcString(const QString& text)
-{
+bool isFreeTdsDriver(const QString& driver) {
+    return driver.contains(QLatin1StringView("FreeTDS"), Qt::CaseInsensitive) ||
+           driver.contains(QLatin1StringView("tdsodbc"), Qt::CaseInsensitive);
+}
+
+// The attributes of an ODBC connection string, read with the brace rules of the driver it names.
+Pairs parseOdbcString(const QString& text, std::optional<bool> freeTdsRules = std::nullopt) {
     Pairs pairs;
     qsizetype i = 0;
     const qsizetype n = text.size();
@@ -128,7 +119,13 @@ Pairs parseOdbcString(const QString& text)
         while (j < n && text.at(j) == u' ')
             ++j;
         QString value;
-        if (j < n && text.at(j) == u'{') {
+        if (j < n && text.at(j) == u'{' && freeTdsRules.value_or(false)) {
+            qsizetype close = text.indexOf(QLatin1StringView("};"), j + 1);
+            if (close < 0)
+                close = text.endsWith(u'}') ? n - 1 : n;
+            value = text.mid(j + 1, close - j - 1);
+            i = close + 2;
+        } else if (j < n && text.at(j) == u'{') {
             ++j;
             while (j < n) {
                 if (text.at(j) == u'}') {
@@ -152,28 +149,34 @@ Pairs parseOdbcString(const QString& text)
         if (!key.isEmpty())
             pairs.emplace_back(key, value);
     }
+    if (!freeTdsRules) {
+        // First pass with the standard rules only finds the driver; FreeTDS strings are read again.
+        for (const auto& [key, value] : pairs) {
+            if (key.compare(QLatin1StringView("DRIVER"), Qt::CaseInsensitive) == 0 && isFreeTdsDriver(value))
+                return parseOdbcString(text, true);
+        }
+    }
     return pairs;
 }
 
-bool isFreeTdsDriver(const QString& driver)
-{
-    return driver.contains(QLatin1StringView("FreeTDS"), Qt::CaseInsensitive)
-        || driver.contains(QLatin1StringView("tdsodbc"), Qt::CaseInsensitive);
+// FreeTDS ends a braced value at the first "};", so such a value cannot reach it.
+void refuseForFreeTds(const QString& label, const QString& value, const Reporter& report) {
+    if (value.contains(QLatin1StringView("};")))
+        report.fail(label + QStringLiteral(" contém a sequência \"};\", que o driver FreeTDS não aceita,"));
 }
 
 // --- providers ---------------------------------------------------------------------------------
 
 enum class Provider { Missing, SqlServer, Msdasql, PostgreSql, Sqlite, Unknown };
 
-Provider providerKind(const QString& provider)
-{
+Provider providerKind(const QString& provider) {
     if (provider.isEmpty())
         return Provider::Missing;
     // "SQLOLEDB.1", "MSOLEDBSQL19": the name before any dot or version decides.
     const QString name = provider.section(u'.', 0, 0).trimmed();
-    if (name.compare(QLatin1StringView("SQLOLEDB"), Qt::CaseInsensitive) == 0
-        || name.startsWith(QLatin1StringView("SQLNCLI"), Qt::CaseInsensitive)
-        || name.startsWith(QLatin1StringView("MSOLEDBSQL"), Qt::CaseInsensitive))
+    if (name.compare(QLatin1StringView("SQLOLEDB"), Qt::CaseInsensitive) == 0 ||
+        name.startsWith(QLatin1StringView("SQLNCLI"), Qt::CaseInsensitive) ||
+        name.startsWith(QLatin1StringView("MSOLEDBSQL"), Qt::CaseInsensitive))
         return Provider::SqlServer;
     if (name.compare(QLatin1StringView("MSDASQL"), Qt::CaseInsensitive) == 0)
         return Provider::Msdasql;
@@ -184,18 +187,16 @@ Provider providerKind(const QString& provider)
     return Provider::Unknown;
 }
 
-int portNumber(const QString& text, bool* ok)
-{
+int portNumber(const QString& text, bool* ok) {
     static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
     const int port = digits.match(text).hasMatch() ? text.toInt() : 0;
     *ok = port >= 1 && port <= 65535;
     return port;
 }
 
-int loginTimeout(const Pairs& pairs, const Reporter& report)
-{
-    const QString text = textOf(pairs, {QLatin1StringView("Connect Timeout"),
-                                        QLatin1StringView("Connection Timeout")});
+int loginTimeout(const Pairs& pairs, const Reporter& report) {
+    const QString text =
+        textOf(pairs, {QLatin1StringView("Connect Timeout"), QLatin1StringView("Connection Timeout")});
     if (text.isEmpty())
         return kDefaultLoginTimeoutSeconds;
     bool ok = false;
@@ -206,13 +207,12 @@ int loginTimeout(const Pairs& pairs, const Reporter& report)
     return seconds == 0 ? kDefaultLoginTimeoutSeconds : seconds;
 }
 
-bool wantsWindowsAuthentication(const Pairs& pairs)
-{
-    const QString value = textOf(pairs, {QLatin1StringView("Integrated Security"),
-                                         QLatin1StringView("Trusted_Connection")});
-    return value.compare(QLatin1StringView("SSPI"), Qt::CaseInsensitive) == 0
-        || value.compare(QLatin1StringView("true"), Qt::CaseInsensitive) == 0
-        || value.compare(QLatin1StringView("yes"), Qt::CaseInsensitive) == 0;
+bool wantsWindowsAuthentication(const Pairs& pairs) {
+    const QString value =
+        textOf(pairs, {QLatin1StringView("Integrated Security"), QLatin1StringView("Trusted_Connection")});
+    return value.compare(QLatin1StringView("SSPI"), Qt::CaseInsensitive) == 0 ||
+           value.compare(QLatin1StringView("true"), Qt::CaseInsensitive) == 0 ||
+           value.compare(QLatin1StringView("yes"), Qt::CaseInsensitive) == 0;
 }
 
 // SQL Server `Data Source`: host, host\instance, host,port, tcp:host,port, "." or "(local)".
@@ -221,8 +221,7 @@ struct SqlServerAddress {
     QString instance;
     int port = -1;
 
-    QString display() const
-    {
+    QString display() const {
         QString text = host;
         if (!instance.isEmpty())
             text += u'\\' + instance;
@@ -232,8 +231,7 @@ struct SqlServerAddress {
     }
 };
 
-SqlServerAddress sqlServerAddress(const QString& dataSource, const Reporter& report)
-{
+SqlServerAddress sqlServerAddress(const QString& dataSource, const Reporter& report) {
     QString rest = dataSource.trimmed();
     if (rest.startsWith(QLatin1StringView("tcp:"), Qt::CaseInsensitive))
         rest = rest.mid(4).trimmed();
@@ -251,7 +249,8 @@ SqlServerAddress sqlServerAddress(const QString& dataSource, const Reporter& rep
         address.instance = rest.mid(slash + 1).trimmed();
         rest = rest.left(slash).trimmed();
     }
-    if (rest == QLatin1StringView(".") || rest.compare(QLatin1StringView("(local)"), Qt::CaseInsensitive) == 0)
+    if (rest == QLatin1StringView(".") ||
+        rest.compare(QLatin1StringView("(local)"), Qt::CaseInsensitive) == 0)
         rest = QStringLiteral("localhost");
     if (rest.isEmpty())
         report.fail(QStringLiteral("Servidor não informado (Data Source)"));
@@ -259,8 +258,7 @@ SqlServerAddress sqlServerAddress(const QString& dataSource, const Reporter& rep
     return address;
 }
 
-ConnectionSpec sqlServerSpec(const Pairs& pairs, const Reporter& report)
-{
+ConnectionSpec sqlServerSpec(const Pairs& pairs, const Reporter& report) {
     ConnectionSpec spec;
     spec.engine = ConnectionSpec::Engine::Odbc;
     const SqlServerAddress address = sqlServerAddress(
@@ -271,7 +269,8 @@ ConnectionSpec sqlServerSpec(const Pairs& pairs, const Reporter& report)
     const bool windowsAuthentication = wantsWindowsAuthentication(pairs);
     if (!windowsAuthentication) {
         spec.user = textOf(pairs, {QLatin1StringView("User ID"), QLatin1StringView("UID")});
-        spec.password = valueOf(pairs, {QLatin1StringView("Password"), QLatin1StringView("PWD")}).value_or(QString());
+        spec.password =
+            valueOf(pairs, {QLatin1StringView("Password"), QLatin1StringView("PWD")}).value_or(QString());
         if (spec.user.isEmpty())
             report.fail(QStringLiteral("Usuário do SQL Server não informado (User ID)"));
     }
@@ -285,8 +284,8 @@ ConnectionSpec sqlServerSpec(const Pairs& pairs, const Reporter& report)
         server = address.host + u'\\' + address.instance;
     else
         server = address.host;
-    QString odbc = QStringLiteral("DRIVER={ODBC Driver 17 for SQL Server};SERVER=") + odbcValue(server, freeTds)
-        + u';';
+    QString odbc =
+        QStringLiteral("DRIVER={ODBC Driver 17 for SQL Server};SERVER=") + odbcValue(server, freeTds) + u';';
 #else
     if (windowsAuthentication)
         report.fail(QStringLiteral("Autenticação do Windows (Integrated Security=SSPI) não está disponível "
@@ -301,23 +300,20 @@ ConnectionSpec sqlServerSpec(const Pairs& pairs, const Reporter& report)
     else if (!address.instance.isEmpty())
         odbc += odbcValue(address.host + u'\\' + address.instance, freeTds);
     else
-        odbc += odbcValue(address.host, freeTds) + QStringLiteral(";PORT=")
-            + QString::number(kSqlServerDefaultPort);
+        odbc += odbcValue(address.host, freeTds) + QStringLiteral(";PORT=") +
+                QString::number(kSqlServerDefaultPort);
     odbc += u';';
-    for (const auto& [label, value] : {std::pair{QStringLiteral("O banco (Initial Catalog)"), spec.database},
-                                       std::pair{QStringLiteral("O usuário (User ID)"), spec.user},
-                                       std::pair{QStringLiteral("A senha (Password)"), spec.password}}) {
-        if (value.contains(QLatin1StringView("};")))
-            report.fail(label + QStringLiteral(" contém a sequência \"};\", que o driver FreeTDS não aceita,"));
-    }
+    refuseForFreeTds(QStringLiteral("O banco (Initial Catalog)"), spec.database, report);
+    refuseForFreeTds(QStringLiteral("O usuário (User ID)"), spec.user, report);
+    refuseForFreeTds(QStringLiteral("A senha (Password)"), spec.password, report);
 #endif
     if (!spec.database.isEmpty())
         odbc += QStringLiteral("DATABASE=") + odbcValue(spec.database, freeTds) + u';';
     if (windowsAuthentication)
         odbc += QStringLiteral("Trusted_Connection=yes;");
     else
-        odbc += QStringLiteral("UID=") + odbcValue(spec.user, freeTds) + QStringLiteral(";PWD=")
-            + alwaysBraced(spec.password, freeTds) + u';';
+        odbc += QStringLiteral("UID=") + odbcValue(spec.user, freeTds) + QStringLiteral(";PWD=") +
+                braced(spec.password, freeTds) + u';';
 #ifndef Q_OS_WIN
     odbc += QStringLiteral("TDS_Version=7.4;ClientCharset=UTF-8;");
 #endif
@@ -325,8 +321,7 @@ ConnectionSpec sqlServerSpec(const Pairs& pairs, const Reporter& report)
     return spec;
 }
 
-ConnectionSpec msdasqlSpec(const Pairs& pairs, const Reporter& report)
-{
+ConnectionSpec msdasqlSpec(const Pairs& pairs, const Reporter& report) {
     ConnectionSpec spec;
     spec.engine = ConnectionSpec::Engine::Odbc;
     spec.loginTimeoutSeconds = loginTimeout(pairs, report);
@@ -348,21 +343,29 @@ ConnectionSpec msdasqlSpec(const Pairs& pairs, const Reporter& report)
         odbc += u';';
     const QString user = textOf(pairs, {QLatin1StringView("User ID")});
     const auto password = valueOf(pairs, {QLatin1StringView("Password")});
-    if (!user.isEmpty() && !valueOf(attributes, {QLatin1StringView("UID")}).has_value())
+    const auto userKeys = {QLatin1StringView("UID"), QLatin1StringView("Username"),
+                           QLatin1StringView("User")};
+    const auto passwordKeys = {QLatin1StringView("PWD"), QLatin1StringView("Password")};
+    if (!user.isEmpty() && !valueOf(attributes, userKeys).has_value()) {
+        if (freeTds)
+            refuseForFreeTds(QStringLiteral("O usuário (User ID)"), user, report);
         odbc += QStringLiteral("UID=") + odbcValue(user, freeTds) + u';';
-    if (password && !password->isEmpty() && !valueOf(attributes, {QLatin1StringView("PWD")}).has_value())
-        odbc += QStringLiteral("PWD=") + alwaysBraced(*password, freeTds) + u';';
+    }
+    if (password && !password->isEmpty() && !valueOf(attributes, passwordKeys).has_value()) {
+        if (freeTds)
+            refuseForFreeTds(QStringLiteral("A senha (Password)"), *password, report);
+        odbc += QStringLiteral("PWD=") + braced(*password, freeTds) + u';';
+    }
     spec.odbcConnectionString = odbc;
 
     attributes = parseOdbcString(odbc);
-    spec.user = textOf(attributes, {QLatin1StringView("UID")});
-    spec.password = valueOf(attributes, {QLatin1StringView("PWD")}).value_or(QString());
+    spec.user = textOf(attributes, userKeys);
+    spec.password = valueOf(attributes, passwordKeys).value_or(QString());
     spec.database = textOf(attributes, {QLatin1StringView("DATABASE")});
     return spec;
 }
 
-ConnectionSpec postgreSqlSpec(const Pairs& pairs, const Reporter& report)
-{
+ConnectionSpec postgreSqlSpec(const Pairs& pairs, const Reporter& report) {
     // "Catalog" and "Location" (settings of the original client) are accepted and have no effect.
     ConnectionSpec spec;
     spec.engine = ConnectionSpec::Engine::PostgreSql;
@@ -383,8 +386,7 @@ ConnectionSpec postgreSqlSpec(const Pairs& pairs, const Reporter& report)
     return spec;
 }
 
-ConnectionSpec sqliteSpec(const Pairs& pairs, const Reporter& report)
-{
+ConnectionSpec sqliteSpec(const Pairs& pairs, const Reporter& report) {
     ConnectionSpec spec;
     spec.engine = ConnectionSpec::Engine::Sqlite;
     QString file = textOf(pairs, {QLatin1StringView("Data Source")});
@@ -401,10 +403,10 @@ ConnectionSpec sqliteSpec(const Pairs& pairs, const Reporter& report)
     return spec;
 }
 
-ConnectionSpec specFromPairs(const Pairs& pairs, const Origin& origin)
-{
-    const Reporter report(origin, valueOf(pairs, {QLatin1StringView("Password"), QLatin1StringView("PWD")})
-                                      .value_or(QString()));
+ConnectionSpec specFromPairs(const Pairs& pairs, const Origin& origin) {
+    const Reporter report(
+        origin,
+        valueOf(pairs, {QLatin1StringView("Password"), QLatin1StringView("PWD")}).value_or(QString()));
     const QString provider = textOf(pairs, {QLatin1StringView("Provider")});
     switch (providerKind(provider)) {
     case Provider::SqlServer:
@@ -425,13 +427,11 @@ ConnectionSpec specFromPairs(const Pairs& pairs, const Origin& origin)
 
 // --- .udl files --------------------------------------------------------------------------------
 
-[[noreturn]] void udlFailure(const QString& what, const QString& path)
-{
+[[noreturn]] void udlFailure(const QString& what, const QString& path) {
     throw Failure(what + QStringLiteral(": ") + QDir::toNativeSeparators(path));
 }
 
-QString decodeUdl(const QByteArray& bytes, const QString& path)
-{
+QString decodeUdl(const QByteArray& bytes, const QString& path) {
     auto decode = [&](QStringConverter::Encoding encoding, qsizetype skip) {
         QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
         QString text = decoder.decode(QByteArrayView(bytes).sliced(skip));
@@ -452,7 +452,8 @@ QString decodeUdl(const QByteArray& bytes, const QString& path)
     QString text;
     if (starts({0xFF, 0xFE}) || starts({0xFE, 0xFF})) {
         if ((bytes.size() - 2) % 2 != 0)
-            udlFailure(QStringLiteral("Arquivo de conexão ilegível (UTF-16 com número ímpar de bytes)"), path);
+            udlFailure(QStringLiteral("Arquivo de conexão ilegível (UTF-16 com número ímpar de bytes)"),
+                       path);
         text = decode(starts({0xFF, 0xFE}) ? QStringConverter::Utf16LE : QStringConverter::Utf16BE, 2);
     } else if (starts({0xEF, 0xBB, 0xBF})) {
         text = decode(QStringConverter::Utf8, 3);
@@ -472,8 +473,7 @@ QString decodeUdl(const QByteArray& bytes, const QString& path)
 
 // The init string of a data-link file's text: the first line after "[oledb]" that is neither blank
 // nor a ';' comment.
-QString initStringOfUdl(const QString& text, const QString& path)
-{
+QString initStringOfUdl(const QString& text, const QString& path) {
     const QStringList lines = text.split(u'\n');
     bool headerSeen = false;
     for (const QString& raw : lines) {
@@ -497,8 +497,7 @@ QString initStringOfUdl(const QString& text, const QString& path)
 
 } // namespace
 
-QString ConnectionSpec::describe() const
-{
+QString ConnectionSpec::describe() const {
     const auto tail = [](const QString& database, const QString& user, bool windowsUser) {
         QString text;
         if (!database.isEmpty())
@@ -511,11 +510,11 @@ QString ConnectionSpec::describe() const
     };
     switch (engine) {
     case Engine::Sqlite:
-        return QStringLiteral("SQLite ") + QDir::toNativeSeparators(sqliteFile)
-            + (sqliteSchema.isEmpty() ? QString() : QStringLiteral(" (esquema ") + sqliteSchema + u')');
+        return QStringLiteral("SQLite ") + QDir::toNativeSeparators(sqliteFile) +
+               (sqliteSchema.isEmpty() ? QString() : QStringLiteral(" (esquema ") + sqliteSchema + u')');
     case Engine::PostgreSql:
-        return QStringLiteral("PostgreSQL ") + host + (port > 0 ? u':' + QString::number(port) : QString())
-            + tail(database, user, false);
+        return QStringLiteral("PostgreSQL ") + host + (port > 0 ? u':' + QString::number(port) : QString()) +
+               tail(database, user, false);
     case Engine::Odbc:
         break;
     }
@@ -530,21 +529,18 @@ QString ConnectionSpec::describe() const
             server += u':' + portText;
     }
     const bool sqlServer = isFreeTdsDriver(driver) || driver.contains(QLatin1StringView("SQL Server"));
-    QString text = sqlServer ? QStringLiteral("SQL Server")
-                             : QStringLiteral("ODBC ") + (dsn.isEmpty() ? driver : QStringLiteral("DSN ") + dsn);
+    QString text = sqlServer
+                       ? QStringLiteral("SQL Server")
+                       : QStringLiteral("ODBC ") + (dsn.isEmpty() ? driver : QStringLiteral("DSN ") + dsn);
     if (!server.isEmpty())
         text += u' ' + server;
-    const bool windowsUser
-        = textOf(attributes, {QLatin1StringView("Trusted_Connection")}).compare(QLatin1StringView("yes"),
-                                                                               Qt::CaseInsensitive)
-        == 0;
-    return text
-        + tail(database.isEmpty() ? textOf(attributes, {QLatin1StringView("DATABASE")}) : database,
-               user.isEmpty() ? textOf(attributes, {QLatin1StringView("UID")}) : user, windowsUser);
+    const bool windowsUser = textOf(attributes, {QLatin1StringView("Trusted_Connection")})
+                                 .compare(QLatin1StringView("yes"), Qt::CaseInsensitive) == 0;
+    return text + tail(database.isEmpty() ? textOf(attributes, {QLatin1StringView("DATABASE")}) : database,
+                       user.isEmpty() ? textOf(attributes, {QLatin1StringView("UID")}) : user, windowsUser);
 }
 
-QStringList ConnectionSpec::secrets() const
-{
+QStringList ConnectionSpec::secrets() const {
     QStringList list;
     const auto add = [&list](const QString& secret) {
         if (!secret.isEmpty() && !list.contains(secret))
@@ -552,15 +548,14 @@ QStringList ConnectionSpec::secrets() const
     };
     add(password);
     for (const auto& [key, value] : parseOdbcString(odbcConnectionString)) {
-        if (key.compare(QLatin1StringView("PWD"), Qt::CaseInsensitive) == 0
-            || key.compare(QLatin1StringView("Password"), Qt::CaseInsensitive) == 0)
+        if (key.compare(QLatin1StringView("PWD"), Qt::CaseInsensitive) == 0 ||
+            key.compare(QLatin1StringView("Password"), Qt::CaseInsensitive) == 0)
             add(value);
     }
     return list;
 }
 
-std::vector<std::pair<QString, QString>> parseInitString(const QString& initString)
-{
+std::vector<std::pair<QString, QString>> parseInitString(const QString& initString) {
     Pairs pairs;
     const QString& s = initString;
     const qsizetype n = s.size();
@@ -610,13 +605,11 @@ std::vector<std::pair<QString, QString>> parseInitString(const QString& initStri
     return pairs;
 }
 
-ConnectionSpec specFromInitString(const QString& initString)
-{
+ConnectionSpec specFromInitString(const QString& initString) {
     return specFromPairs(parseInitString(initString), Origin{});
 }
 
-ConnectionSpec readUdlFile(const QString& path)
-{
+ConnectionSpec readUdlFile(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists())
         udlFailure(QStringLiteral("Arquivo de conexão não encontrado"), path);
@@ -636,11 +629,10 @@ ConnectionSpec readUdlFile(const QString& path)
     return specFromPairs(parseInitString(initString), Origin{info.absoluteFilePath()});
 }
 
-ConnectionSpec specFromConnectionString(const QString& connectionString)
-{
+ConnectionSpec specFromConnectionString(const QString& connectionString) {
     static const QRegularExpression fileName(QStringLiteral("^\\s*file\\s+name\\s*=\\s*(.*)$"),
-                                             QRegularExpression::CaseInsensitiveOption
-                                                 | QRegularExpression::DotMatchesEverythingOption);
+                                             QRegularExpression::CaseInsensitiveOption |
+                                                 QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch match = fileName.match(connectionString);
     if (!match.hasMatch())
         return specFromInitString(connectionString);

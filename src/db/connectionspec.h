@@ -16,6 +16,8 @@ struct ConnectionSpec {
     // Odbc: the whole ODBC connection string handed to the driver manager (password included).
     QString odbcConnectionString;
     // PostgreSql: host, port (-1: the driver's default), database, user, password.
+    // Odbc: the same fields are filled for describe() and secrets() only (host then holds the SQL
+    // Server data source as host[\instance][,port]); the driver reads odbcConnectionString alone.
     QString host;
     int port = -1;
     QString database;

@@ -1,0 +1,12 @@
+#include "integration/sections.h"
+
+#include "integration/integration.h"
+
+namespace carvela {
+
+void installSections(Integration& integration)
+{
+    integration.setSections({});
+}
+
+} // namespace carvela

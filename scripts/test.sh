@@ -67,7 +67,7 @@ failed=0
 suite() {
     local name="$1" dir="$2"
     shift 2
-    [[ "$dir" == /* ]] || dir="$dir"
+    [[ "$dir" == /* ]] || dir="$ROOT/$dir"
     state_dirs+=("$dir/pgtest")
 
     section "$name: configure ($dir)"
@@ -86,7 +86,7 @@ suite() {
     fi
 
     section "$name: ctest"
-    local log="$ROOT/$dir/ctest.log"
+    local log="$dir/ctest.log"
     local status=0
     # shellcheck disable=SC2086 # CTEST_ARGS is split into words on purpose
     (cd "$dir" && ctest --output-on-failure ${CTEST_ARGS:-}) 2>&1 | tee "$log" || status=$?

@@ -1,0 +1,127 @@
+#include "app/lookupcombo.h"
+
+#include "core/lookupcontrol.h"
+
+#include <QAbstractItemView>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QStandardItemModel>
+#include <QStyleOptionComboBox>
+#include <QTreeView>
+
+namespace carvela {
+namespace {
+
+// One line per row, enough to tell whether the list changed since the model was filled.
+QString signature(const LookupRow& row)
+{
+    return row.key + u'\x1f' + row.closedText + u'\x1f' + row.columns.join(u'\x1e');
+}
+
+} // namespace
+
+LookupCombo::LookupCombo(LookupControl& control, QWidget* parent)
+    : QComboBox(parent)
+    , m_control(control)
+    , m_model(new QStandardItemModel(this))
+{
+    setObjectName(control.name());
+    setModel(m_model);
+    // Only the operator's choice reaches the control: activated() is not emitted for changes made
+    // from code, so following the control never writes back to it.
+    connect(this, &QComboBox::activated, this, &LookupCombo::pick);
+    connect(&m_control, &LookupControl::changed, this, &LookupCombo::follow);
+    follow();
+}
+
+void LookupCombo::showColumns(const QStringList& headings, const QList<int>& widths)
+{
+    auto* table = new QTreeView(this);
+    table->setRootIsDecorated(false);
+    table->setItemsExpandable(false);
+    table->setUniformRowHeights(true);
+    table->setAllColumnsShowFocus(true);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setView(table); // the combo takes the view over
+    QHeaderView* header = table->header();
+    header->setSectionsMovable(false);
+    if (headings.isEmpty()) {
+        table->setHeaderHidden(true);
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+    } else {
+        m_model->setHorizontalHeaderLabels(headings);
+        header->setStretchLastSection(true);
+    }
+    for (int column = 0; column < widths.size(); ++column)
+        header->resizeSection(column, widths.at(column));
+}
+
+QString LookupCombo::shownText() const
+{
+    const LookupRow* row = m_control.current();
+    return row ? row->closedText : QString();
+}
+
+void LookupCombo::initStyleOption(QStyleOptionComboBox* option) const
+{
+    QComboBox::initStyleOption(option);
+    option->currentText = shownText();
+}
+
+void LookupCombo::keyPressEvent(QKeyEvent* event)
+{
+    // With the list dropped down, Escape only closes it (the popup handles that itself).
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && !view()->isVisible()) {
+        m_control.clear();
+        event->accept();
+        return;
+    }
+    QComboBox::keyPressEvent(event);
+}
+
+void LookupCombo::follow()
+{
+    rebuild();
+    const int row = m_control.currentRow();
+    if (currentIndex() != row)
+        setCurrentIndex(row);
+    update();
+}
+
+void LookupCombo::rebuild()
+{
+    const QVector<LookupRow>& rows = m_control.rows();
+    QStringList shown;
+    shown.reserve(rows.size());
+    for (const LookupRow& row : rows)
+        shown.append(signature(row));
+    if (shown == m_shownRows && m_listOpen == m_control.isListOpen())
+        return;
+    m_shownRows = shown;
+    m_listOpen = m_control.isListOpen();
+
+    // Keep the headings a column view was given; only the rows change.
+    m_model->removeRows(0, m_model->rowCount());
+    for (const LookupRow& row : rows) {
+        QList<QStandardItem*> items;
+        const QStringList& columns = row.columns.isEmpty() ? QStringList{row.closedText} : row.columns;
+        for (const QString& text : columns) {
+            auto* item = new QStandardItem(text); // the model owns its items
+            item->setEditable(false);
+            items.append(item);
+        }
+        m_model->appendRow(items);
+    }
+}
+
+void LookupCombo::pick(int index)
+{
+    const QVector<LookupRow>& rows = m_control.rows();
+    if (index >= 0 && index < rows.size())
+        m_control.setKey(rows.at(index).key);
+}
+
+} // namespace carvela

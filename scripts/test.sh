@@ -67,6 +67,7 @@ failed=0
 suite() {
     local name="$1" dir="$2"
     shift 2
+    local suite_started=$SECONDS
     [[ "$dir" == /* ]] || dir="$ROOT/$dir"
     state_dirs+=("$dir/pgtest")
 
@@ -94,10 +95,10 @@ suite() {
     result=$(grep -E 'tests passed|No tests were found' "$log" | tail -n 1 || true)
     [[ -n "$result" ]] || result="ctest ended without a result (status $status)"
     if ((status != 0)); then
-        summary+=("$name: FAILED - $result")
+        summary+=("$name: FAILED - $result ($((SECONDS - suite_started))s with the build)")
         failed=1
     else
-        summary+=("$name: $result")
+        summary+=("$name: $result ($((SECONDS - suite_started))s with the build)")
     fi
     stop_servers
 }

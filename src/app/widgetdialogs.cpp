@@ -38,6 +38,11 @@ void WidgetDialogs::showError(const QString& text)
     box->open();
 }
 
+QMessageBox* WidgetDialogs::errorBox() const
+{
+    return m_errorBox;
+}
+
 bool WidgetDialogs::ask(const QString& questionTitle, const QString& text)
 {
     QMessageBox box(QMessageBox::Question, questionTitle, text, QMessageBox::Yes | QMessageBox::No, m_window);

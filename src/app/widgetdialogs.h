@@ -26,7 +26,7 @@ public:
     bool ask(const QString& title, const QString& text) override;
 
     // The error box while it is up, for whoever wants to look at it.
-    QMessageBox* errorBox() const { return m_errorBox; }
+    QMessageBox* errorBox() const;
 
 private:
     QWidget* m_window;

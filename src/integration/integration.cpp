@@ -51,6 +51,7 @@ Integration::Integration(QString settingsPath, OperatorDialogs& dialogs, QObject
     connect(&m_timer1, &QTimer::timeout, this, &Integration::Timer1Timer);
     m_timer1.start();
     m_timer3.setInterval(5000);
+    connect(&m_state, &StationState::logCleared, this, [this] { m_loggedOnce.clear(); });
     connect(&m_timer3, &QTimer::timeout, this, &Integration::RunCycle);
 }
 
@@ -138,6 +139,14 @@ void Integration::saveSettings()
     } catch (const Failure& failure) {
         m_dialogs.showError(failure.message());
     }
+}
+
+void Integration::logOnce(const QString& line)
+{
+    if (m_loggedOnce.contains(line))
+        return;
+    m_loggedOnce.insert(line);
+    m_state.appendLog(line);
 }
 
 void Integration::checkSwitch() const

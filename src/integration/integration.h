@@ -3,8 +3,10 @@
 #include "core/stationstate.h"
 #include "db/connection.h"
 #include "db/referencelists.h"
+#include "integration/namedqueries.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 #include <functional>
@@ -40,6 +42,7 @@ public:
     Connection& ConServer() { return m_conServer; }
     Connection& ConMov() { return m_conMov; }
     ReferenceLists& lists() { return m_lists; }
+    NamedQueries& queries() { return m_queries; }
     QTimer& Timer1() { return m_timer1; }
     QTimer& Timer3() { return m_timer3; }
     // The company of the ERP counters; start-up sets it to 1.
@@ -70,6 +73,10 @@ public:
     void setSections(std::vector<Section> sections) { m_sections = std::move(sections); }
     void setBankMovementImport(std::function<void(Integration&)> import) { m_bankMovements = std::move(import); }
 
+    // Appends a line to the log unless the same line was logged since the log was last cleared:
+    // a source row that is skipped on every cycle is named once, not every few seconds.
+    void logOnce(const QString& line);
+
     // The last error of the list loading, empty once the lists loaded (the window shows it).
     const QString& listLoadingError() const { return m_listError; }
 
@@ -99,6 +106,7 @@ private:
     Connection m_conServer{QStringLiteral("ConServer")};
     Connection m_conMov{QStringLiteral("ConMov")};
     ReferenceLists m_lists{m_conexao};
+    NamedQueries m_queries{m_conexao, m_quorim};
     QTimer m_timer1;
     QTimer m_timer3;
     int m_companyNumber = 0;
@@ -109,6 +117,7 @@ private:
     bool m_lastCycleFailed = false;
     bool m_loadingLists = false;
     QString m_listError;
+    QSet<QString> m_loggedOnce;
 };
 
 } // namespace carvela

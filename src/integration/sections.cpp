@@ -1,12 +1,20 @@
 #include "integration/sections.h"
 
+#include "integration/customers.h"
 #include "integration/integration.h"
+#include "integration/products.h"
+#include "integration/suppliers.h"
 
 namespace carvela {
 
 void installSections(Integration& integration)
 {
-    integration.setSections({});
+    using Box = StationState::Box;
+    integration.setSections({
+        {Box::cbClientes, ImportCustomers, false},
+        {Box::cbFornecedores, ImportSuppliers, false},
+        {Box::cbProdutos, ImportProducts, true},
+    });
 }
 
 } // namespace carvela

@@ -1,0 +1,189 @@
+#include "integration/mapping.h"
+
+#include "core/conversions.h"
+#include "core/failure.h"
+#include "db/query.h"
+#include "integration/integration.h"
+
+namespace carvela {
+namespace {
+
+MappingRow row(const char* column, const char* source, Conversion conversion, QVariant argument = {})
+{
+    MappingRow r;
+    r.column = QString::fromUtf8(column);
+    r.source = source ? QString::fromUtf8(source) : QString();
+    r.conversion = conversion;
+    r.argument = std::move(argument);
+    return r;
+}
+
+const LookupControl* control(const StationState& state, const QString& name)
+{
+    for (const LookupControl* c : {&state.cbFilial(), &state.EdtTpDoc(), &state.edtOper(), &state.edtCcusto(),
+                                   &state.edtCcusto2()})
+        if (c->name() == name)
+            return c;
+    throw Failure(QStringLiteral("Controle de configuração desconhecido: %1").arg(name));
+}
+
+QVariant nullValue()
+{
+    return QVariant(QMetaType::fromType<QString>());
+}
+
+QVariant valueOf(const MappingRow& r, RowContext& ctx)
+{
+    // A null source reads as the empty text, and is written as such.
+    const auto sourceText = [&] {
+        const QString text = ctx.source.asString(r.source);
+        return text.isNull() ? QStringLiteral("") : text;
+    };
+    switch (r.conversion) {
+    case Conversion::Text:
+        return sourceText();
+    case Conversion::Int:
+        return convert::toInt(sourceText());
+    case Conversion::IntOr:
+        return convert::toIntOr(sourceText(), r.argument.toInt());
+    case Conversion::Float:
+        return ctx.source.asFloat(r.source);
+    case Conversion::DateTime:
+        return ctx.source.asDateTime(r.source);
+    case Conversion::Date:
+        return IsoTextToDate(sourceText());
+    case Conversion::Dmy: {
+        // Written as a date value: a day-first text would be read by the server's language.
+        const QString text = sourceText();
+        if (const auto date = convert::dmyDate(text))
+            return *date;
+        throw Failure(QStringLiteral("'%1' is not a valid date").arg(convert::dmyText(text)));
+    }
+    case Conversion::Right:
+        return convert::right(sourceText(), r.argument.toInt());
+    case Conversion::Now:
+        return ctx.now;
+    case Conversion::Today:
+        return ctx.now.date();
+    case Conversion::Const:
+        return r.argument;
+    case Conversion::Empty:
+        return QStringLiteral(""); // an empty text, not a null
+    case Conversion::Setting: {
+        const auto key = control(ctx.integration.state(), r.argument.toString())->key();
+        if (!key)
+            return nullValue();
+        // Keys of the lists are integers in the ERP but travel as text in the controls.
+        if (const auto number = convert::parseInt(*key))
+            return *number;
+        return *key;
+    }
+    case Conversion::Computed:
+        return r.compute(ctx);
+    }
+    return {};
+}
+
+bool applies(const MappingRow& r, const RowContext& ctx, bool inserting)
+{
+    switch (r.when) {
+    case Condition::EveryTime:
+        return true;
+    case Condition::InsertOnly:
+        return inserting;
+    case Condition::SourceNotEmpty:
+        return !ctx.source.asString(r.source).isEmpty();
+    case Condition::SourceEquals:
+        return ctx.source.asString(r.whenSource) == r.whenValue;
+    }
+    return false;
+}
+
+} // namespace
+
+MappingRow MappingRow::insertOnly() const
+{
+    MappingRow r = *this;
+    r.when = Condition::InsertOnly;
+    return r;
+}
+
+MappingRow MappingRow::onlyWhenSourceNotEmpty() const
+{
+    MappingRow r = *this;
+    r.when = Condition::SourceNotEmpty;
+    return r;
+}
+
+MappingRow MappingRow::onlyWhenSourceIs(const char* sourceColumn, const QString& value) const
+{
+    MappingRow r = *this;
+    r.when = Condition::SourceEquals;
+    r.whenSource = QString::fromUtf8(sourceColumn);
+    r.whenValue = value;
+    return r;
+}
+
+MappingRow text(const char* column, const char* source) { return row(column, source, Conversion::Text); }
+MappingRow toInt(const char* column, const char* source) { return row(column, source, Conversion::Int); }
+MappingRow toIntOr(const char* column, const char* source, int fallback)
+{
+    return row(column, source, Conversion::IntOr, fallback);
+}
+MappingRow toFloat(const char* column, const char* source) { return row(column, source, Conversion::Float); }
+MappingRow toDateTime(const char* column, const char* source) { return row(column, source, Conversion::DateTime); }
+MappingRow isoDate(const char* column, const char* source) { return row(column, source, Conversion::Date); }
+MappingRow dmy(const char* column, const char* source) { return row(column, source, Conversion::Dmy); }
+MappingRow right(const char* column, const char* source, int n) { return row(column, source, Conversion::Right, n); }
+MappingRow now(const char* column) { return row(column, nullptr, Conversion::Now); }
+MappingRow today(const char* column) { return row(column, nullptr, Conversion::Today); }
+MappingRow constant(const char* column, const QVariant& value) { return row(column, nullptr, Conversion::Const, value); }
+MappingRow empty(const char* column) { return row(column, nullptr, Conversion::Empty); }
+MappingRow setting(const char* column, const char* control)
+{
+    return row(column, nullptr, Conversion::Setting, QString::fromUtf8(control));
+}
+MappingRow computed(const char* column, QVariant (*compute)(RowContext&))
+{
+    MappingRow r = row(column, nullptr, Conversion::Computed);
+    r.compute = compute;
+    return r;
+}
+
+MappingRow key(const char* column)
+{
+    return computed(column, [](RowContext& ctx) { return QVariant(ctx.key); });
+}
+
+void writeMapping(const Mapping& mapping, RowContext& ctx, bool inserting, const QString& table,
+                  const QString& rowIdentity)
+{
+    for (const MappingRow& r : mapping) {
+        if (!applies(r, ctx, inserting))
+            continue;
+        QVariant value;
+        try {
+            value = valueOf(r, ctx);
+        } catch (const Failure& failure) {
+            throw Failure(QStringLiteral("%1, %2, coluna %3: %4").arg(table, rowIdentity, r.column, failure.message()));
+        }
+        ctx.target.setValue(r.column, value);
+    }
+}
+
+void keyedUpsert(const Mapping& mapping, RowContext& ctx, const QString& keyParameter, const QVariant& key,
+                 const QString& table, const QString& rowIdentity)
+{
+    ctx.target.close();
+    ctx.target.setParam(keyParameter, key);
+    ctx.target.open();
+    const bool inserting = ctx.target.isEmpty();
+    if (inserting)
+        ctx.target.append();
+    else
+        ctx.target.edit();
+    writeMapping(mapping, ctx, inserting, table, rowIdentity);
+    ctx.target.post();
+}
+
+} // namespace carvela

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QVariant>
+#include <vector>
+
+namespace carvela {
+
+class Integration;
+class Query;
+
+// One source row being written into one ERP row.
+struct RowContext {
+    Integration& integration;
+    const Query& source;
+    Query& target;
+    QString key; // the ERP key of the row, where a row takes it whole (products)
+    QDateTime now = QDateTime::currentDateTime();
+};
+
+// The conversion words of the mapping tables.
+enum class Conversion {
+    Text,     // the source as text
+    Int,      // a whole number; anything else is an error
+    IntOr,    // a whole number, or the argument when the text is not one
+    Float,    // a floating-point number
+    DateTime, // a date and time
+    Date,     // a POS date text yyyy-mm-dd as a date
+    Dmy,      // a POS date text yyyy-mm-dd read day first, written as a date
+    Right,    // the last n characters
+    Now,      // the current date and time
+    Today,    // the current date
+    Const,    // the argument
+    Empty,    // the empty text, never null
+    Setting,  // the key chosen in a lookup control of the settings tab, null when none
+    Computed, // what the row's function gives
+};
+
+// When a row is written.
+enum class Condition {
+    EveryTime,
+    InsertOnly,
+    SourceNotEmpty, // only when the source text is not empty; otherwise the column is not touched
+    SourceEquals,   // only when a source column's text is exactly the condition's value
+};
+
+struct MappingRow {
+    QString column;
+    QString source;
+    Conversion conversion = Conversion::Text;
+    QVariant argument;
+    Condition when = Condition::EveryTime;
+    QString whenSource;
+    QString whenValue;
+    QVariant (*compute)(RowContext&) = nullptr;
+
+    MappingRow insertOnly() const;
+    MappingRow onlyWhenSourceNotEmpty() const;
+    MappingRow onlyWhenSourceIs(const char* sourceColumn, const QString& value) const;
+};
+
+using Mapping = std::vector<MappingRow>;
+
+// Builders, one per conversion word, so a table reads like the mapping it implements.
+MappingRow text(const char* column, const char* source);
+MappingRow toInt(const char* column, const char* source);
+MappingRow toIntOr(const char* column, const char* source, int fallback);
+MappingRow toFloat(const char* column, const char* source);
+MappingRow toDateTime(const char* column, const char* source);
+MappingRow isoDate(const char* column, const char* source);
+MappingRow dmy(const char* column, const char* source);
+MappingRow right(const char* column, const char* source, int n);
+MappingRow now(const char* column);
+MappingRow today(const char* column);
+MappingRow constant(const char* column, const QVariant& value);
+MappingRow empty(const char* column);
+MappingRow setting(const char* column, const char* control);
+MappingRow computed(const char* column, QVariant (*compute)(RowContext&));
+// The row's key as the context holds it.
+MappingRow key(const char* column);
+
+// Sets, in the table's order, every row that applies to the target's row being appended
+// (inserting) or edited. A conversion error names the table, the source row and the column.
+void writeMapping(const Mapping& mapping, RowContext& row, bool inserting, const QString& table,
+                  const QString& rowIdentity);
+
+// The keyed upsert of the master data: close the target, set its key parameter, open it; with no
+// row append (insert-only rows too), else edit; write the mapping; post.
+void keyedUpsert(const Mapping& mapping, RowContext& row, const QString& keyParameter, const QVariant& key,
+                 const QString& table, const QString& rowIdentity);
+
+} // namespace carvela

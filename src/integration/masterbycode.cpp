@@ -1,0 +1,116 @@
+#include "integration/masterbycode.h"
+
+#include "core/conversions.h"
+#include "core/failure.h"
+#include "db/query.h"
+#include "integration/customers.h"
+#include "integration/integration.h"
+#include "integration/masterdata.h"
+#include "integration/products.h"
+#include "integration/suppliers.h"
+
+namespace carvela {
+namespace {
+
+// While a routine reads one code, the source query's filter line holds it (as a bound parameter:
+// a code with a quote in it must find its row, not break the statement). The line is emptied on
+// every way out, so the next full read of the section is never limited to one code.
+class CodeFilter {
+public:
+    CodeFilter(Query& source, const QString& code, bool clearOnExit)
+        : m_source(source)
+        , m_clearOnExit(clearOnExit)
+    {
+        m_source.close();
+        m_source.setLine(1, QStringLiteral(" where codigo = :codigo "));
+        m_source.setParam(QStringLiteral("codigo"), code);
+        m_source.open();
+    }
+    ~CodeFilter()
+    {
+        if (m_clearOnExit)
+            m_source.setLine(1, QString());
+    }
+    CodeFilter(const CodeFilter&) = delete;
+    CodeFilter& operator=(const CodeFilter&) = delete;
+
+private:
+    Query& m_source;
+    bool m_clearOnExit;
+};
+
+struct MasterByCode {
+    Query& source;
+    Query& target;
+    QString keyParameter;
+    const Mapping& mapping;
+    QString table;
+    QString nameColumn;
+    QString missingMessage; // %1 the code
+};
+
+void importByCode(Integration& integration, const MasterByCode& m, const QString& code)
+{
+    m.target.close();
+    m.target.setParam(m.keyParameter, convert::toIntOr(code, 1));
+    m.target.open();
+    if (!m.target.isEmpty()) {
+        m.target.close();
+        return;
+    }
+    {
+        CodeFilter filter(m.source, code, true);
+        // The movement names a record the POS does not hold: refused rather than written empty.
+        if (m.source.isEmpty())
+            throw Failure(m.missingMessage.arg(code));
+        m.target.append();
+        RowContext row{integration, m.source, m.target, {}};
+        writeMapping(m.mapping, row, true, m.table, rowIdentity(code, m.source.asString(m.nameColumn)));
+        m.target.post();
+        m.source.close();
+    }
+    m.target.close();
+}
+
+} // namespace
+
+void ImportCustomerByCode(Integration& integration, const QString& code)
+{
+    NamedQueries& q = integration.queries();
+    importByCode(integration,
+                 {q.S_clientes, q.c_clientes, QStringLiteral("idcliente"), customerMapping(), QStringLiteral("clientes"),
+                  QStringLiteral("nome"), QStringLiteral("Cliente '%1' não encontrado no banco do PDV")},
+                 code);
+}
+
+void ImportSupplierByCode(Integration& integration, const QString& code)
+{
+    NamedQueries& q = integration.queries();
+    importByCode(integration,
+                 {q.S_fornecedores, q.c_fornecedores, QStringLiteral("idfornecedor"), supplierMapping(),
+                  QStringLiteral("fornecedores"), QStringLiteral("razao_social"),
+                  QStringLiteral("Fornecedor '%1' não encontrado no banco do PDV")},
+                 code);
+}
+
+void ImportProductByCode(Integration& integration, const QString& code)
+{
+    NamedQueries& q = integration.queries();
+    // The product's filter stays on s_produtos; the Products section blanks it before its read.
+    CodeFilter filter(q.s_produtos, code, false);
+    q.c_produtos.close();
+    q.c_produtos.setParam(QStringLiteral("idreferencia"), code);
+    q.c_produtos.open();
+    if (!q.c_produtos.isEmpty())
+        return;
+    if (q.s_produtos.isEmpty())
+        throw Failure(QStringLiteral("Produto '%1' não encontrado no banco do PDV").arg(code));
+    q.c_produtos.append();
+    RowContext row{integration, q.s_produtos, q.c_produtos, code};
+    writeMapping(productMapping(), row, true, QStringLiteral("lj_produtos"),
+                 rowIdentity(code, q.s_produtos.asString(QStringLiteral("descricao"))));
+    q.c_produtos.post();
+    ensureBarcode(integration, row);
+}
+
+} // namespace carvela

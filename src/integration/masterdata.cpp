@@ -1,0 +1,45 @@
+#include "integration/masterdata.h"
+
+#include "core/conversions.h"
+#include "db/query.h"
+#include "integration/integration.h"
+
+namespace carvela {
+
+QString rowIdentity(const QString& code, const QString& name)
+{
+    return name.isEmpty() ? QStringLiteral("código %1").arg(code) : QStringLiteral("código %1 (%2)").arg(code, name);
+}
+
+void copyMasterTable(Integration& integration, const MasterTable& t)
+{
+    StationState& state = integration.state();
+    integration.setSectionLabel(t.label);
+    state.setCaption(t.openingCaption);
+    StationState::letMessagesRun();
+
+    t.source.close();
+    t.source.open();
+    state.setProgressMaximum(t.bar, t.source.rowCount());
+    state.setProgressPosition(t.bar, 0);
+    for (; !t.source.eof(); t.source.next()) {
+        const QString name = t.source.asString(t.nameColumn);
+        state.setCaption(name);
+        state.setProgressPosition(t.bar, t.source.recNo());
+        StationState::letMessagesRun();
+
+        const QString code = t.source.asString(t.codeColumn);
+        const auto key = convert::parseInt(code);
+        if (!key) {
+            integration.logOnce(t.skippedLine.arg(code, name));
+            continue;
+        }
+        RowContext row{integration, t.source, t.target, {}};
+        keyedUpsert(t.mapping, row, t.keyParameter, *key, t.table, rowIdentity(code, name));
+    }
+    state.setCaption(StationState::restingCaption);
+    t.source.close();
+    t.target.close();
+}
+
+} // namespace carvela

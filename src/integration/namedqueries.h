@@ -1,0 +1,35 @@
+#pragma once
+
+#include "db/query.h"
+
+namespace carvela {
+
+class Connection;
+
+// The cycle's named queries, each bound to one connection for the life of the process. The
+// sections that use them set up their texts (each beside its mapping).
+struct NamedQueries {
+    NamedQueries(Connection& erp, Connection& pos);
+
+    // customers
+    Query S_clientes;
+    Query c_clientes;
+    // suppliers
+    Query S_fornecedores;
+    Query c_fornecedores;
+    // products, their barcodes, groups and brands
+    Query s_produtos;
+    Query c_produtos;
+    Query c_codbar;
+    Query c_grupos;
+    Query s_grupos;
+    Query c_marca;
+    Query s_marca;
+};
+
+void prepareCustomerQueries(NamedQueries& q);
+void prepareSupplierQueries(NamedQueries& q);
+void prepareProductQueries(NamedQueries& q);
+void prepareProductReferenceQueries(NamedQueries& q);
+
+} // namespace carvela

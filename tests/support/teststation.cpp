@@ -1,0 +1,80 @@
+#include "support/teststation.h"
+
+#include "core/inifile.h"
+#include "core/settings.h"
+#include "fixtures/builders.h"
+#include "integration/sections.h"
+
+#include <QFile>
+
+namespace carvela::test {
+namespace {
+
+// The ERP through a .udl, as the operator chooses it: SQLite names its file, PostgreSQL through
+// ODBC goes as Provider=MSDASQL, PostgreSQL through QPSQL as our own provider.
+void writeUdl(const QString& path, const QString& initString)
+{
+    QFile file(path);
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    const QString text = QStringLiteral("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n") +
+                         initString + QStringLiteral("\r\n");
+    file.write("\xFF\xFE", 2);
+    file.write(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
+QString cloudInitString(const TestDatabase& cloud)
+{
+    return cloud.engine() == QLatin1String("sqlite") ? cloud.initString() + QStringLiteral(";Schema=velcor")
+                                                     : cloud.initString();
+}
+
+} // namespace
+
+TestStation::TestStation(const QString& engine, const QString& prefix)
+    : m_engine(engine)
+    , m_pos(engine, prefix + QStringLiteral("_pos"))
+    , m_erp(engine, prefix + QStringLiteral("_erp"))
+    , m_cloud(engine == QLatin1String("odbc") ? QStringLiteral("qpsql") : engine, prefix + QStringLiteral("_cloud"))
+{
+    applySchema(pos(), QStringLiteral("pos"));
+    applySchema(erp(), QStringLiteral("erp"));
+    applySchema(cloud(), QStringLiteral("cloud"));
+    insertRow(erp(), QStringLiteral("Empresa"), {{"idempresa", 1}, {"cnpj", "12345678000190"}});
+    insertRow(erp(), QStringLiteral("filial"),
+              {{"idempresa", 1}, {"idfilial", 1}, {"fantasia", "Posto Central"}, {"cnpj", "12345678000270"}});
+}
+
+TestStation::~TestStation()
+{
+    m_integration.reset(); // closes its connections before the databases go
+}
+
+QString TestStation::settingsPath() const
+{
+    return settings::filePath(m_dir.path());
+}
+
+void TestStation::start(const QList<std::pair<QString, QString>>& settingsKeys)
+{
+    const QString udl = m_dir.filePath(QStringLiteral("velcor.udl"));
+    writeUdl(udl, m_erp.initString());
+    IniFile ini(settingsPath());
+    const QString p = settings::parametrosSection;
+    ini.setValue(p, QStringLiteral("edtSql"), udl);
+    ini.setValue(p, QStringLiteral("rsAtiva"), QStringLiteral("1"));
+    ini.setValue(p, QStringLiteral("seTempo"), QStringLiteral("1000"));
+    for (const auto& [key, value] : settingsKeys)
+        ini.setValue(p, key, value);
+    ini.setValue(settings::posSection, settings::connectionStringKey, m_pos.initString());
+    ini.setValue(settings::cloudStoreSection, settings::connectionStringKey, cloudInitString(m_cloud));
+    ini.setValue(settings::cloudMovementSection, settings::connectionStringKey, cloudInitString(m_cloud));
+
+    m_integration = std::make_unique<Integration>(settingsPath(), dialogs);
+    m_integration->Timer1().stop();
+    installSections(*m_integration);
+    m_integration->FormCreate();
+    m_integration->Timer3().stop();
+    m_integration->lists().load(settingsPath(), m_integration->state());
+}
+
+} // namespace carvela::test

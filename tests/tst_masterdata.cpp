@@ -1,0 +1,269 @@
+#include "core/failure.h"
+#include "fixtures/builders.h"
+#include "integration/customers.h"
+#include "integration/masterbycode.h"
+#include "integration/productreferences.h"
+#include "integration/products.h"
+#include "integration/suppliers.h"
+#include "support/teststation.h"
+
+#include <QTest>
+
+using namespace carvela;
+using carvela::test::TestStation;
+
+namespace {
+
+QString failureOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const Failure& f) {
+        return f.message();
+    }
+    return QString();
+}
+
+QVariantMap erpRow(TestStation& s, const QString& sql)
+{
+    return test::selectOne(s.erp(), sql);
+}
+
+int erpCount(TestStation& s, const QString& table)
+{
+    return erpRow(s, QStringLiteral("select count(*) as n from ") + table).value("n").toInt();
+}
+
+QDate dateOf(const QVariant& v)
+{
+    if (v.typeId() == QMetaType::QString)
+        return QDateTime::fromString(v.toString().left(19), Qt::ISODate).date().isValid()
+                   ? QDateTime::fromString(v.toString().left(19), Qt::ISODate).date()
+                   : QDate::fromString(v.toString().left(10), Qt::ISODate);
+    return v.toDate();
+}
+
+} // namespace
+
+class TestMasterData : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase_data()
+    {
+        QTest::addColumn<QString>("engine");
+        for (const QString& engine : carvela::test::engines())
+            QTest::newRow(qPrintable(engine)) << engine;
+    }
+
+    void customersInsertThenUpdateInPlace()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        TestStation s(engine, QStringLiteral("cust"));
+        test::insertRow(s.pos(), "clientes",
+                        {{"codigo", "007"}, {"nome", "Ana Conceição"}, {"numero", "S/N"}, {"cod_municipio", "2304400"},
+                         {"cob_cod_municipio", "123"}, {"dt_cadastro", "2024-03-07"}, {"dt_nascimento", "1980-12-31"},
+                         {"cob_numero", "15"}, {"pessoa", "F"}});
+        test::insertRow(s.pos(), "clientes", {{"codigo", "8"}, {"nome", "Bruno"}, {"dt_nascimento", ""}});
+        s.start();
+
+        ImportCustomers(s.integration());
+        QCOMPARE(erpCount(s, "clientes"), 2);
+        QVariantMap ana = erpRow(s, "select * from clientes where idcliente = 7");
+        QCOMPARE(ana.value("idempresa").toInt(), 1); // the branch chosen in the settings
+        QCOMPARE(ana.value("nomecliente").toString(), QStringLiteral("Ana Conceição"));
+        QCOMPARE(ana.value("nomefantasia").toString(), QStringLiteral("Ana Conceição"));
+        QCOMPARE(ana.value("numero").toInt(), 0);             // int(0) of S/N
+        QCOMPARE(ana.value("num_cob").toInt(), 15);
+        QCOMPARE(ana.value("codmun").toString(), QStringLiteral("04400")); // right(5)
+        QCOMPARE(ana.value("codmun_cob").toString(), QStringLiteral("123"));
+        QCOMPARE(ana.value("cidade").toString(), QString(""));
+        QVERIFY(!ana.value("cidade").isNull());
+        QCOMPARE(ana.value("status").toString(), QStringLiteral("A"));
+        QCOMPARE(dateOf(ana.value("datacadastro")), QDate(2024, 3, 7));
+        QCOMPARE(dateOf(ana.value("datanascto")), QDate(1980, 12, 31));
+        QVERIFY(erpRow(s, "select datanascto from clientes where idcliente = 8").value("datanascto").isNull());
+        QCOMPARE(s.state().lbProcesso(), QStringLiteral("Processo"));
+        QCOMPARE(s.state().progress(StationState::Bar::pbClientes).maximum, 2);
+
+        // Update: insert-only columns kept, every-time columns overwritten, an empty birth date
+        // leaves the one the ERP has.
+        test::exec(s.erp(), "update clientes set idempresa = 9, nomecliente = 'x' where idcliente = 7");
+        test::exec(s.pos(), "update clientes set dt_nascimento = '', nome = 'Ana C. Souza' where codigo = '007'");
+        ImportCustomers(s.integration());
+        QCOMPARE(erpCount(s, "clientes"), 2);
+        ana = erpRow(s, "select * from clientes where idcliente = 7");
+        QCOMPARE(ana.value("idempresa").toInt(), 9);
+        QCOMPARE(ana.value("nomecliente").toString(), QStringLiteral("Ana C. Souza"));
+        QCOMPARE(dateOf(ana.value("datanascto")), QDate(1980, 12, 31));
+    }
+
+    void customerRowsThatCannotBeCopied()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        TestStation s(engine, QStringLiteral("custbad"));
+        test::insertRow(s.erp(), "clientes", {{"idcliente", 1}, {"nomecliente", "Consumidor Final"}});
+        test::insertRow(s.pos(), "clientes", {{"codigo", "#12"}, {"nome", "Código Torto"}});
+        test::insertRow(s.pos(), "clientes", {{"codigo", ""}, {"nome", "Sem Código"}});
+        test::insertRow(s.pos(), "clientes", {{"codigo", "5"}, {"nome", "Data Ruim"}, {"dt_cadastro", ""}});
+        s.start();
+        s.state().clearLog();
+
+        const QString message = failureOf([&] { ImportCustomers(s.integration()); });
+        QCOMPARE(message, QStringLiteral("clientes, código 5 (Data Ruim), coluna DataCadastro: '//' is not a valid date"));
+        QCOMPARE(s.state().memo(),
+                 QStringList({"Cliente não copiado: código '' (Sem Código) não é um número inteiro",
+                              "Cliente não copiado: código '#12' (Código Torto) não é um número inteiro"}));
+        QCOMPARE(erpRow(s, "select nomecliente from clientes where idcliente = 1").value("nomecliente").toString(),
+                 QStringLiteral("Consumidor Final"));
+        QCOMPARE(erpCount(s, "clientes"), 1); // the failing row was not half-written
+
+        test::exec(s.pos(), "delete from clientes where codigo = '5'");
+        ImportCustomers(s.integration());
+        QCOMPARE(s.state().memo().size(), 2); // a skipped row is named once, not every cycle
+    }
+
+    void suppliersPersonTypeAndCarrier()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        TestStation s(engine, QStringLiteral("supp"));
+        const QList<std::tuple<QString, QString, QString, QString>> rows = {
+            // code, tax number, carrier flag, expected person type
+            {"1", "12345678909", "S", "F"},
+            {"2", "12345678000195", "N", "J"},
+            {"3", "123.456.789-09", "", "J"},
+            {"4", "", "S", "F"},
+        };
+        for (const auto& [code, cnpj, carrier, type] : rows)
+            test::insertRow(s.pos(), "fornecedores",
+                            {{"codigo", code}, {"cpf_cnpj", cnpj}, {"transportadora", carrier}, {"numero", "S/N"}});
+        s.start();
+        ImportSuppliers(s.integration());
+        for (const auto& [code, cnpj, carrier, type] : rows) {
+            const QVariantMap f = erpRow(s, "select * from fornecedores where idfornecedor = " + code);
+            QCOMPARE(f.value("tipopessoa").toString(), type);
+            QCOMPARE(f.value("transportadora").toString(), QString(carrier == "S" ? "1" : "0"));
+            QCOMPARE(f.value("fornecedor").toString(), QStringLiteral("1"));
+            QCOMPARE(f.value("numero").toInt(), 0);
+            QCOMPARE(dateOf(f.value("cadastro")), QDate::currentDate());
+        }
+        // A carrier that stops being one keeps the flag; an old registration date moves to today.
+        test::exec(s.pos(), "update fornecedores set transportadora = 'N' where codigo = '1'");
+        test::exec(s.erp(), "update fornecedores set cadastro = '2020-01-01 00:00:00'");
+        ImportSuppliers(s.integration());
+        const QVariantMap first = erpRow(s, "select * from fornecedores where idfornecedor = 1");
+        QCOMPARE(first.value("transportadora").toString(), QStringLiteral("1"));
+        QCOMPARE(dateOf(first.value("cadastro")), QDate::currentDate());
+        QCOMPARE(erpCount(s, "fornecedores"), 4);
+    }
+
+    void productsWithGroupsBrandsAndBarcodes()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        TestStation s(engine, QStringLiteral("prod"));
+        test::insertRow(s.pos(), "grupos", {{"codigo", "07"}, {"descricao", "LUBRIFICANTES"}});
+        test::insertRow(s.pos(), "marcas", {{"codigo", "0002"}, {"descricao", "IPIRANGA"}});
+        test::insertRow(s.erp(), "ivgrupo", {{"idgrupo", 1}, {"descricao", "JÁ EXISTE"}});
+        test::insertRow(s.pos(), "produtos",
+                        {{"codigo", "1234567890ABCDEF"}, {"descricao", "ÓLEO 20W50"}, {"cod_grupo", "07"},
+                         {"cod_marca", "0002"}, {"cod_barras", "7891"}, {"cod_ncm", "27101932"}});
+        test::insertRow(s.pos(), "produtos",
+                        {{"codigo", "2"}, {"descricao", "ADITIVO"}, {"cod_grupo", "01"}, {"cod_marca", "0003"},
+                         {"cod_barras", ""}});
+        s.start();
+
+        ImportProducts(s.integration());
+        QCOMPARE(erpCount(s, "lj_produtos"), 2);
+        const QVariantMap oil = erpRow(s, "select * from lj_produtos where idreferencia = '234567890ABCDEF'");
+        QCOMPARE(oil.value("descricao").toString(), QStringLiteral("ÓLEO 20W50"));
+        QCOMPARE(oil.value("idgrupo").toInt(), 7);
+        QCOMPARE(oil.value("idmarca").toInt(), 2);
+        QCOMPARE(oil.value("ncm").toString(), QStringLiteral("27101932"));
+        QCOMPARE(oil.value("cfop").toString(), QStringLiteral("5102"));
+        QCOMPARE(oil.value("undvenda").toString(), QStringLiteral("UN"));
+        const QVariantMap group = erpRow(s, "select * from ivgrupo where idgrupo = 7");
+        QCOMPARE(group.value("descricao").toString(), QStringLiteral("LUBRIFICANTES"));
+        QCOMPARE(group.value("idempresa").toInt(), 1);
+        QCOMPARE(erpRow(s, "select * from marcas where idmarca = 2").value("grupo").toString(), QStringLiteral("P"));
+        // Group 1 was in the ERP; brand 3 is in neither database, so the product gets brand 1.
+        const QVariantMap additive = erpRow(s, "select * from lj_produtos where idreferencia = '2'");
+        QCOMPARE(additive.value("idgrupo").toInt(), 1);
+        QCOMPARE(additive.value("idmarca").toInt(), 1);
+        QCOMPARE(erpCount(s, "marcas"), 1);
+        QCOMPARE(erpRow(s, "select codbarra from lj_referbar where idreferencia = '2'").value("codbarra").toString(),
+                 QString());
+
+        // Next cycle: prices reset, barcode and group written once only.
+        test::exec(s.erp(), "update lj_produtos set prc1 = 9.9, idgrupo = 5 where idreferencia = '2'");
+        test::exec(s.pos(), "update produtos set cod_barras = '999', descricao = 'ADITIVO PLUS' where codigo = '2'");
+        ImportProducts(s.integration());
+        const QVariantMap again = erpRow(s, "select * from lj_produtos where idreferencia = '2'");
+        QCOMPARE(again.value("prc1").toDouble(), 0.0);
+        QCOMPARE(again.value("idgrupo").toInt(), 5);
+        QCOMPARE(again.value("descricao").toString(), QStringLiteral("ADITIVO PLUS"));
+        QCOMPARE(erpRow(s, "select codbarra from lj_referbar where idreferencia = '2'").value("codbarra").toString(),
+                 QString());
+        QCOMPARE(erpCount(s, "lj_referbar"), 2);
+        QCOMPARE(erpCount(s, "lj_produtos"), 2);
+
+        // A new product whose group code is empty cannot be inserted: the cycle stops there.
+        test::insertRow(s.pos(), "produtos", {{"codigo", "3"}, {"descricao", "SEM GRUPO"}, {"cod_grupo", ""}});
+        QCOMPARE(failureOf([&] { ImportProducts(s.integration()); }),
+                 QStringLiteral("lj_produtos, código 3 (SEM GRUPO), coluna idgrupo: '' is not a valid integer value"));
+        QCOMPARE(erpCount(s, "lj_produtos"), 2);
+    }
+
+    void groupAndBrandRoutines()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        TestStation s(engine, QStringLiteral("refs"));
+        test::insertRow(s.erp(), "ivgrupo", {{"idgrupo", 1}, {"descricao", "COMBUSTÍVEIS"}});
+        s.start();
+        QCOMPARE(ImportGroup(s.integration(), "01"), 1); // the POS has no group 01: never read
+        QCOMPARE(ImportBrand(s.integration(), "0003"), 1);
+        QCOMPARE(erpCount(s, "marcas"), 0);
+        QCOMPARE(failureOf([&] { ImportBrand(s.integration(), ""); }), QStringLiteral("'' is not a valid integer value"));
+    }
+
+    void masterRecordsByCode()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        TestStation s(engine, QStringLiteral("bycode"));
+        test::insertRow(s.pos(), "clientes", {{"codigo", "4'2"}, {"nome", "Aspas D'Ávila"}});
+        test::insertRow(s.pos(), "clientes", {{"codigo", "9"}, {"nome", "Nove"}});
+        test::insertRow(s.pos(), "produtos", {{"codigo", "ABCDEFGHIJKLMNOP"}, {"descricao", "CHAVE LONGA"}});
+        s.start();
+        Integration& i = s.integration();
+
+        // A code with a quote is a value, not SQL: it finds its row, keyed 1 as it is no number.
+        ImportCustomerByCode(i, "4'2");
+        QCOMPARE(erpRow(s, "select nomecliente from clientes where idcliente = 1").value("nomecliente").toString(),
+                 QStringLiteral("Aspas D'Ávila"));
+        QCOMPARE(i.queries().S_clientes.lines().at(1), QString());
+        // A code the ERP has is left alone even when the POS changed it.
+        test::exec(s.pos(), "update clientes set nome = 'Outro Nome' where codigo = '4''2'");
+        ImportCustomerByCode(i, "abc");
+        QCOMPARE(erpRow(s, "select nomecliente from clientes where idcliente = 1").value("nomecliente").toString(),
+                 QStringLiteral("Aspas D'Ávila"));
+        // After a by-code read, the section reads every customer again.
+        ImportCustomers(i);
+        QCOMPARE(erpCount(s, "clientes"), 2);
+
+        // A supplier the POS does not hold is refused, not written as an empty supplier 1.
+        QCOMPARE(failureOf([&] { ImportSupplierByCode(i, "77"); }),
+                 QStringLiteral("Fornecedor '77' não encontrado no banco do PDV"));
+        QCOMPARE(erpCount(s, "fornecedores"), 0);
+        QCOMPARE(i.queries().S_fornecedores.lines().at(1), QString());
+
+        // A product code of 16 characters is keyed whole here; its barcode row comes along.
+        ImportProductByCode(i, "ABCDEFGHIJKLMNOP");
+        QCOMPARE(erpCount(s, "lj_produtos where idreferencia = 'ABCDEFGHIJKLMNOP'"), 1);
+        QCOMPARE(erpCount(s, "lj_referbar where idreferencia = 'ABCDEFGHIJKLMNOP'"), 1);
+        // A product the ERP has but without a barcode row gets none from the routine.
+        test::exec(s.erp(), "delete from lj_referbar");
+        ImportProductByCode(i, "ABCDEFGHIJKLMNOP");
+        QCOMPARE(erpCount(s, "lj_referbar"), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMasterData)
+#include "tst_masterdata.moc"

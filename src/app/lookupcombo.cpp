@@ -44,19 +44,25 @@ void LookupCombo::showColumns(const QStringList& headings, const QList<int>& wid
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     setView(table); // the combo takes the view over
+
+    m_model->setColumnCount(qMax(headings.size(), widths.size()));
+    if (!headings.isEmpty())
+        m_model->setHorizontalHeaderLabels(headings);
+    table->setHeaderHidden(headings.isEmpty());
     QHeaderView* header = table->header();
     header->setSectionsMovable(false);
-    if (headings.isEmpty()) {
-        table->setHeaderHidden(true);
-        header->setStretchLastSection(false);
-        header->setSectionResizeMode(QHeaderView::ResizeToContents);
-        header->setSectionResizeMode(0, QHeaderView::Stretch);
-    } else {
-        m_model->setHorizontalHeaderLabels(headings);
-        header->setStretchLastSection(true);
+    header->setStretchLastSection(false);
+    for (int column = 0; column < widths.size(); ++column) {
+        if (widths.at(column) > 0) {
+            header->setSectionResizeMode(column, QHeaderView::Interactive);
+            header->resizeSection(column, widths.at(column));
+        } else {
+            header->setSectionResizeMode(column, QHeaderView::Stretch);
+        }
     }
-    for (int column = 0; column < widths.size(); ++column)
-        header->resizeSection(column, widths.at(column));
+    // With every width given, the last column still reaches the list's right edge.
+    if (!widths.contains(0))
+        header->setStretchLastSection(true);
 }
 
 QString LookupCombo::shownText() const

@@ -18,8 +18,8 @@ class LookupCombo : public QComboBox {
 public:
     LookupCombo(LookupControl& control, QWidget* parent = nullptr);
 
-    // Shows the list as a table of columns, with the given headings and widths (no headings:
-    // header hidden, the first column takes the room the others leave).
+    // Shows the list as a table of columns with the given widths in pixels, 0 for a column that
+    // takes the room the others leave; with headings above them, or none (header hidden).
     void showColumns(const QStringList& headings, const QList<int>& widths);
 
     // What the closed box shows: the closed text of the current row, empty when there is none.

@@ -229,7 +229,7 @@ QWidget* TFprincipalAdmin::buildConfiguracoes()
     auto* docType =
         groupBox(page, QStringLiteral("GbTpDocumento"), QStringLiteral("Tipo Documento"), {6, 107, 276, 45});
     auto* tpDoc = place(new LookupCombo(state.EdtTpDoc(), docType), QStringLiteral("EdtTpDoc"), {8, 16, 259, 21});
-    tpDoc->showColumns({}, {});
+    tpDoc->showColumns({}, {0, 36});
     tpDoc->setMaxVisibleItems(20);
 
     auto* interval = groupBox(page, QStringLiteral("GroupBox2"), QStringLiteral("Tempo Seg"), {321, 102, 83, 49});

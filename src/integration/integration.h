@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cloud/bankmovements.h"
 #include "core/stationstate.h"
 #include "db/connection.h"
 #include "db/referencelists.h"
@@ -43,6 +44,7 @@ public:
     Connection& ConMov() { return m_conMov; }
     ReferenceLists& lists() { return m_lists; }
     NamedQueries& queries() { return m_queries; }
+    BankMovementImport& bankMovements() { return m_bank; }
     QTimer& Timer1() { return m_timer1; }
     QTimer& Timer3() { return m_timer3; }
     // The company of the ERP counters; start-up sets it to 1.
@@ -107,6 +109,7 @@ private:
     Connection m_conMov{QStringLiteral("ConMov")};
     ReferenceLists m_lists{m_conexao};
     NamedQueries m_queries{m_conexao, m_quorim};
+    BankMovementImport m_bank{m_conexao, m_conServer, m_conMov};
     QTimer m_timer1;
     QTimer m_timer3;
     int m_companyNumber = 0;

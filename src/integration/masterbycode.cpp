@@ -5,6 +5,7 @@
 #include "db/query.h"
 #include "integration/customers.h"
 #include "integration/integration.h"
+#include "integration/sectionrow.h"
 #include "integration/masterdata.h"
 #include "integration/products.h"
 #include "integration/suppliers.h"
@@ -64,7 +65,7 @@ void importByCode(Integration& integration, const MasterByCode& m, const QString
         if (m.source.isEmpty())
             throw Failure(m.missingMessage.arg(code));
         m.target.append();
-        RowContext row{integration, m.source, m.target, {}};
+        SectionRow row(integration, m.source, m.target);
         writeMapping(m.mapping, row, true, m.table, rowIdentity(code, m.source.asString(m.nameColumn)));
         m.target.post();
         m.source.close();
@@ -106,7 +107,7 @@ void ImportProductByCode(Integration& integration, const QString& code)
     if (q.s_produtos.isEmpty())
         throw Failure(QStringLiteral("Produto '%1' não encontrado no banco do PDV").arg(code));
     q.c_produtos.append();
-    RowContext row{integration, q.s_produtos, q.c_produtos, code};
+    SectionRow row(integration, q.s_produtos, q.c_produtos, code);
     writeMapping(productMapping(), row, true, QStringLiteral("lj_produtos"),
                  rowIdentity(code, q.s_produtos.asString(QStringLiteral("descricao"))));
     q.c_produtos.post();

@@ -3,6 +3,7 @@
 #include "core/conversions.h"
 #include "db/query.h"
 #include "integration/integration.h"
+#include "integration/sectionrow.h"
 
 namespace carvela {
 
@@ -34,7 +35,7 @@ void copyMasterTable(Integration& integration, const MasterTable& t)
             integration.logOnce(t.skippedLine.arg(code, name));
             continue;
         }
-        RowContext row{integration, t.source, t.target, {}};
+        SectionRow row(integration, t.source, t.target);
         keyedUpsert(t.mapping, row, t.keyParameter, *key, t.table, rowIdentity(code, name));
     }
     state.setCaption(StationState::restingCaption);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/stationstate.h"
-#include "integration/mapping.h"
+#include "db/mapping.h"
 
 namespace carvela {
 

@@ -2,7 +2,8 @@
 
 #include "core/conversions.h"
 #include "integration/integration.h"
-#include "integration/mapping.h"
+#include "integration/sectionrow.h"
+#include "db/mapping.h"
 
 namespace carvela {
 namespace {
@@ -38,7 +39,7 @@ int importReference(Integration& integration, Query& erp, Query& pos, const QStr
         pos.open();
         if (!pos.isEmpty()) {
             erp.append();
-            RowContext row{integration, pos, erp, QString::number(convert::toInt(code))};
+            SectionRow row(integration, pos, erp, QString::number(convert::toInt(code)));
             writeMapping(mapping, row, true, table, QStringLiteral("código %1").arg(code));
             erp.post();
         }

@@ -5,18 +5,19 @@
 #include "integration/integration.h"
 #include "integration/masterdata.h"
 #include "integration/productreferences.h"
+#include "integration/sectionrow.h"
 
 namespace carvela {
 namespace {
 
 QVariant groupOf(RowContext& row)
 {
-    return ImportGroup(row.integration, row.source.asString(QStringLiteral("cod_grupo")));
+    return ImportGroup(SectionRow::of(row).integration, row.source.asString(QStringLiteral("cod_grupo")));
 }
 
 QVariant brandOf(RowContext& row)
 {
-    return ImportBrand(row.integration, row.source.asString(QStringLiteral("cod_marca")));
+    return ImportBrand(SectionRow::of(row).integration, row.source.asString(QStringLiteral("cod_marca")));
 }
 
 } // namespace
@@ -126,7 +127,8 @@ void ensureBarcode(Integration& integration, const RowContext& product)
     if (!c_codbar.isEmpty())
         return;
     c_codbar.append();
-    RowContext row{integration, product.source, c_codbar, product.key, product.now};
+    SectionRow row(integration, product.source, c_codbar, product.key);
+    row.now = product.now;
     writeMapping(barcodeMapping(), row, true, QStringLiteral("lj_referbar"), QStringLiteral("código %1").arg(product.key));
     c_codbar.post();
     c_codbar.close();
@@ -148,7 +150,7 @@ void ImportProducts(Integration& integration)
     for (; !q.s_produtos.eof(); q.s_produtos.next()) {
         const QString code = q.s_produtos.asString(QStringLiteral("codigo"));
         const QString description = q.s_produtos.asString(QStringLiteral("descricao"));
-        RowContext row{integration, q.s_produtos, q.c_produtos, convert::right(code, 15)};
+        SectionRow row(integration, q.s_produtos, q.c_produtos, convert::right(code, 15));
         state.setCaption(row.key + u'-' + description);
         state.setProgressPosition(StationState::Bar::pbProdutos, q.s_produtos.recNo());
         StationState::letMessagesRun();

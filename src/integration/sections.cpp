@@ -15,6 +15,8 @@ void installSections(Integration& integration)
         {Box::cbFornecedores, ImportSuppliers, false},
         {Box::cbProdutos, ImportProducts, true},
     });
+    integration.setBankMovementImport(
+        [](Integration& i) { i.bankMovements().ImportBankMovements(i.state(), i.lists()); });
 }
 
 } // namespace carvela

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "integration/mapping.h"
+#include "db/mapping.h"
 
 namespace carvela {
 

@@ -30,11 +30,14 @@ QString cloudInitString(const TestDatabase& cloud)
 
 } // namespace
 
-TestStation::TestStation(const QString& engine, const QString& prefix)
+TestStation::TestStation(const QString& engine, const QString& prefix, const QString& cloudEngine)
     : m_engine(engine)
     , m_pos(engine, prefix + QStringLiteral("_pos"))
     , m_erp(engine, prefix + QStringLiteral("_erp"))
-    , m_cloud(engine == QLatin1String("odbc") ? QStringLiteral("qpsql") : engine, prefix + QStringLiteral("_cloud"))
+    , m_cloud(!cloudEngine.isEmpty()                 ? cloudEngine
+              : engine == QLatin1String("odbc") ? QStringLiteral("qpsql")
+                                                : engine,
+              prefix + QStringLiteral("_cloud"))
 {
     applySchema(pos(), QStringLiteral("pos"));
     applySchema(erp(), QStringLiteral("erp"));
@@ -47,6 +50,11 @@ TestStation::TestStation(const QString& engine, const QString& prefix)
 TestStation::~TestStation()
 {
     m_integration.reset(); // closes its connections before the databases go
+}
+
+void TestStation::overrideConnection(const QString& section, const QString& connectionString)
+{
+    m_connectionOverrides.append({section, connectionString});
 }
 
 QString TestStation::settingsPath() const
@@ -68,6 +76,8 @@ void TestStation::start(const QList<std::pair<QString, QString>>& settingsKeys)
     ini.setValue(settings::posSection, settings::connectionStringKey, m_pos.initString());
     ini.setValue(settings::cloudStoreSection, settings::connectionStringKey, cloudInitString(m_cloud));
     ini.setValue(settings::cloudMovementSection, settings::connectionStringKey, cloudInitString(m_cloud));
+    for (const auto& [section, connectionString] : m_connectionOverrides)
+        ini.setValue(section, settings::connectionStringKey, connectionString);
 
     m_integration = std::make_unique<Integration>(settingsPath(), dialogs);
     m_integration->Timer1().stop();

@@ -14,12 +14,16 @@ namespace carvela::test {
 // The ERP holds company 1 with branch 1 ("Posto Central"); tests add the rows they care about.
 class TestStation {
 public:
-    TestStation(const QString& engine, const QString& prefix);
+    // The cloud goes on the same engine (PostgreSQL through QPSQL for the ODBC station) unless
+    // cloudEngine names another.
+    TestStation(const QString& engine, const QString& prefix, const QString& cloudEngine = {});
     ~TestStation();
 
     // Builds the Integration as the program starts: settings read, lists loaded, switch on.
     // Settings keys given here are written to Parametros.ini first.
     void start(const QList<std::pair<QString, QString>>& settingsKeys = {});
+    // The settings section of a connection, written before start() (e.g. a cloud that is down).
+    void overrideConnection(const QString& section, const QString& connectionString);
 
     Integration& integration() { return *m_integration; }
     StationState& state() { return m_integration->state(); }
@@ -38,6 +42,7 @@ private:
     TestDatabase m_erp;
     TestDatabase m_cloud;
     std::unique_ptr<Integration> m_integration;
+    QList<std::pair<QString, QString>> m_connectionOverrides;
 };
 
 } // namespace carvela::test

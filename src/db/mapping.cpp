@@ -1,9 +1,9 @@
-#include "integration/mapping.h"
+#include "db/mapping.h"
 
 #include "core/conversions.h"
 #include "core/failure.h"
 #include "db/query.h"
-#include "integration/integration.h"
+#include "core/stationstate.h"
 
 namespace carvela {
 namespace {
@@ -70,7 +70,7 @@ QVariant valueOf(const MappingRow& r, RowContext& ctx)
     case Conversion::Empty:
         return QStringLiteral(""); // an empty text, not a null
     case Conversion::Setting: {
-        const auto key = control(ctx.integration.state(), r.argument.toString())->key();
+        const auto key = control(ctx.state, r.argument.toString())->key();
         if (!key)
             return nullValue();
         // Keys of the lists are integers in the ERP but travel as text in the controls.

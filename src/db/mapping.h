@@ -7,12 +7,22 @@
 
 namespace carvela {
 
-class Integration;
 class Query;
+class StationState;
 
-// One source row being written into one ERP row.
+// One source row being written into one ERP row. A layer above may derive from it to hand its
+// computed rows more (the cycle hands them itself).
 struct RowContext {
-    Integration& integration;
+    RowContext(const StationState& state, const Query& source, Query& target, QString key = {})
+        : state(state)
+        , source(source)
+        , target(target)
+        , key(std::move(key))
+    {
+    }
+    virtual ~RowContext() = default;
+
+    const StationState& state;
     const Query& source;
     Query& target;
     QString key; // the ERP key of the row, where a row takes it whole (products)

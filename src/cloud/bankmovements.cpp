@@ -1,0 +1,160 @@
+#include "cloud/bankmovements.h"
+
+#include "core/failure.h"
+#include "core/stationstate.h"
+#include "db/connection.h"
+#include "db/referencelists.h"
+
+namespace carvela {
+namespace {
+
+const QString importingCaption = QStringLiteral("Atualizando Movimento Bancário");
+
+// The movement selection, each line padded with blanks to 83 characters as the cloud's
+// statement log has always shown it.
+QStringList selectionLines()
+{
+    const QStringList lines = {
+        QStringLiteral("select m.*, b.idagencia from velcor.mov_bancario m, velcor.bancos_agencias b"),
+        QStringLiteral(" where m.idbanco = b.idbanco and m.id_empresa = b.id_loja"),
+        QStringLiteral("   and m.id_empresa = :id_empresa  and m.atualizado is null"),
+    };
+    QStringList padded;
+    for (const QString& line : lines)
+        padded << line.leftJustified(83, u' ');
+    return padded;
+}
+
+// The end steps of a run, on every way out once the guard has let it through.
+class RunEnd {
+public:
+    RunEnd(BankMovementImport& run, Connection& conServer, Connection& conMov, StationState& state)
+        : m_run(run)
+        , m_conServer(conServer)
+        , m_conMov(conMov)
+        , m_state(state)
+    {
+    }
+    ~RunEnd()
+    {
+        m_run.z_apoioM.close();
+        m_run.z_loja.close();
+        m_run.QyApoio.close(); // a row appended but not posted goes with it
+        m_run.c_movimento.close();
+        m_conServer.close();
+        m_conMov.close();
+        m_state.setCaption(StationState::restingCaption);
+        StationState::letMessagesRun();
+    }
+    RunEnd(const RunEnd&) = delete;
+    RunEnd& operator=(const RunEnd&) = delete;
+
+private:
+    BankMovementImport& m_run;
+    Connection& m_conServer;
+    Connection& m_conMov;
+    StationState& m_state;
+};
+
+} // namespace
+
+BankMovementImport::BankMovementImport(Connection& erp, Connection& conServer, Connection& conMov)
+    : z_loja(QStringLiteral("z_loja"), conServer)
+    , z_apoioM(QStringLiteral("z_apoioM"), conMov)
+    , z_udpM(QStringLiteral("z_udpM"), conMov)
+    , QyApoio(QStringLiteral("QyApoio"), erp)
+    , c_movimento(QStringLiteral("c_movimento"), erp)
+    , m_erp(erp)
+    , m_conServer(conServer)
+    , m_conMov(conMov)
+{
+    z_loja.setSql({QStringLiteral("select * from velcor.lojas"), QStringLiteral(" where cnpj_empresa = :cnpj_empresa"),
+                   QStringLiteral("  and cnpj_filial= :cnpj_filial")});
+    z_loja.declareParam(QStringLiteral("cnpj_empresa"), Query::ParamType::Text, 14);
+    z_loja.declareParam(QStringLiteral("cnpj_filial"), Query::ParamType::Text, 14);
+    z_apoioM.declareParam(QStringLiteral("id_empresa"), Query::ParamType::Int32);
+    z_udpM.setSql({QStringLiteral("update velcor.mov_bancario set atualizado = 'S'"),
+                   QStringLiteral(" where idmovimento = :id")});
+    z_udpM.declareParam(QStringLiteral("id"), Query::ParamType::Int32);
+    QyApoio.setTarget(QStringLiteral("ContaCorrente"));
+    c_movimento.setSql({QStringLiteral("SELECT COUNT(*) AS n FROM ContaCorrente"),
+                        QStringLiteral(" WHERE IdmovNuvens = :idmovimento")});
+    c_movimento.declareParam(QStringLiteral("idmovimento"), Query::ParamType::Int32);
+}
+
+const Mapping& BankMovementImport::movementMapping()
+{
+    static const Mapping mapping = {
+        constant("Pessoa", QStringLiteral("Banco")),
+        toIntOr("codigo", "idagencia", 1),
+        text("Documento", "documento"),
+        toFloat("Valor", "valor_lancamento"),
+        text("Tipo", "tipo_lancamento"),
+        text("Descricao", "historico_lancamento"),
+        text("Controle", "controle_banco"),
+        toDateTime("Data", "data_lancamento"),
+        computed("Idfilial", [](RowContext& row) { return QVariant(row.source.asInt(QStringLiteral("id_loja"))); }),
+        text("Hora", "hora_lancamento"),
+        computed("IdmovNuvens", [](RowContext& row) { return QVariant(row.source.asInt(QStringLiteral("idmovimento"))); }),
+    };
+    return mapping;
+}
+
+void BankMovementImport::ImportBankMovements(StationState& state, const ReferenceLists& lists)
+{
+    if (!state.box(StationState::Box::cbIntMov) || !state.cbFilial().key() || !state.rsAtiva())
+        return;
+    state.setCaption(importingCaption);
+    StationState::letMessagesRun();
+    RunEnd end(*this, m_conServer, m_conMov, state);
+
+    // The session keeps the UTF-8 the driver set at connect: accented histories arrive unchanged.
+    m_conMov.open();
+    const QVariantMap* branch = lists.chosenBranch(state);
+    if (!branch)
+        throw Failure(QStringLiteral("QyFilial: a lista de filiais ainda não foi carregada"));
+    const int store = storeOf(*branch);
+
+    z_apoioM.close();
+    z_apoioM.setSql(selectionLines());
+    z_apoioM.setParam(QStringLiteral("id_empresa"), store);
+    z_apoioM.open();
+    if (z_apoioM.isEmpty())
+        return;
+    QyApoio.close();
+    QyApoio.setSql({QStringLiteral("SELECT * FROM ContaCorrente where 0<>0 ")});
+    QyApoio.open();
+    copy(state);
+}
+
+int BankMovementImport::storeOf(const QVariantMap& branch)
+{
+    z_loja.close();
+    z_loja.setParam(QStringLiteral("cnpj_empresa"), branch.value(QStringLiteral("cnpj")).toString());
+    z_loja.setParam(QStringLiteral("cnpj_filial"), branch.value(QStringLiteral("cnpjfilial")).toString());
+    z_loja.open();
+    return z_loja.isEmpty() ? 0 : z_loja.asInt(QStringLiteral("id_loja"));
+}
+
+void BankMovementImport::copy(StationState& state)
+{
+    for (; !z_apoioM.eof(); z_apoioM.next()) {
+        const int movement = z_apoioM.asInt(QStringLiteral("idmovimento"));
+        // A movement whose mark failed after its row was posted is in the ERP already: it is only
+        // marked now, never copied twice.
+        c_movimento.close();
+        c_movimento.setParam(QStringLiteral("idmovimento"), movement);
+        c_movimento.open();
+        if (c_movimento.asInt(QStringLiteral("n")) == 0) {
+            QyApoio.append();
+            RowContext row(state, z_apoioM, QyApoio);
+            writeMapping(movementMapping(), row, true, QStringLiteral("ContaCorrente"),
+                         QStringLiteral("movimento %1").arg(movement));
+            QyApoio.post();
+        }
+        z_udpM.setParam(QStringLiteral("id"), movement);
+        z_udpM.execSql();
+    }
+}
+
+} // namespace carvela

@@ -313,7 +313,8 @@ void TestWindow::lookupCombos()
     QVERIFY(view);
     QCOMPARE(view->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Cfop"));
     QCOMPARE(view->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Descrição"));
-    QCOMPARE(view->header()->sectionSize(0), 30);
+    // Cfop starts at 30 pixels and is never cut.
+    QVERIFY(view->header()->sectionSize(0) >= qMax(30, oper->view()->sizeHintForColumn(0)));
     QCOMPARE(view->model()->index(1, 1).data().toString(), QStringLiteral("Combustível"));
 
     // A cost centre's empty value is "0".

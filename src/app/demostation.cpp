@@ -99,9 +99,9 @@ void createDemoStation(const QString& directory)
     const QString pos = dir.absoluteFilePath(QStringLiteral("pos.sqlite"));
     const QString erp = dir.absoluteFilePath(QStringLiteral("erp.sqlite"));
     const QString cloud = dir.absoluteFilePath(QStringLiteral("cloud.sqlite"));
-    createDatabase(pos, {QStringLiteral("pos-schema.sql")});
+    createDatabase(pos, {QStringLiteral("pos-schema.sql"), QStringLiteral("pos-demo.sql")});
     createDatabase(erp, {QStringLiteral("erp-schema.sql"), QStringLiteral("erp-demo.sql")});
-    createDatabase(cloud, {QStringLiteral("cloud-schema.sql")});
+    createDatabase(cloud, {QStringLiteral("cloud-schema.sql"), QStringLiteral("cloud-demo.sql")});
     const QString udl = dir.absoluteFilePath(QStringLiteral("erp.udl"));
     writeUdl(udl, QStringLiteral("Provider=SQLite;Data Source=erp.sqlite"));
 

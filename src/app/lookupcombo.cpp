@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QStandardItemModel>
 #include <QStyleOptionComboBox>
 #include <QTreeView>
@@ -63,6 +64,27 @@ void LookupCombo::showColumns(const QStringList& headings, const QList<int>& wid
     // With every width given, the last column still reaches the list's right edge.
     if (!widths.contains(0))
         header->setStretchLastSection(true);
+    m_columnWidths = widths;
+    fitColumns();
+}
+
+void LookupCombo::fitColumns()
+{
+    auto* table = qobject_cast<QTreeView*>(view());
+    if (!table || m_columnWidths.isEmpty())
+        return;
+    // A given width is where a column starts; a key or a code is never cut, and the list drops
+    // down wide enough for its rows (within reason), even where the box itself is narrower.
+    int total = 0;
+    for (int column = 0; column < m_model->columnCount(); ++column) {
+        const int fitted = view()->sizeHintForColumn(column);
+        const int given = m_columnWidths.value(column, 0);
+        if (given > 0)
+            table->header()->resizeSection(column, qMax(given, fitted));
+        total += qMax(given, fitted);
+    }
+    const int chrome = table->verticalScrollBar()->sizeHint().width() + 2 * table->frameWidth() + 4;
+    table->setMinimumWidth(qMin(total + chrome, 2 * width()));
 }
 
 QString LookupCombo::shownText() const
@@ -121,6 +143,7 @@ void LookupCombo::rebuild()
         }
         m_model->appendRow(items);
     }
+    fitColumns();
 }
 
 void LookupCombo::pick(int index)

@@ -33,11 +33,13 @@ private:
     void follow();
     void rebuild();
     void pick(int index);
+    void fitColumns();
 
     LookupControl& m_control;
     QStandardItemModel* m_model;
     QStringList m_shownRows; // what the model holds, row by row, to rebuild only when the list changed
     bool m_listOpen = false;
+    QList<int> m_columnWidths; // as given to showColumns()
 };
 
 } // namespace carvela

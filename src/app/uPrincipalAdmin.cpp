@@ -73,12 +73,14 @@ QGroupBox* groupBox(QWidget* parent, const QString& name, const QString& caption
     return place(new QGroupBox(caption, parent), name, geometry);
 }
 
-// "MS Sans Serif" 8 pt where it exists; elsewhere the nearest sans-serif face of the same size.
+// "MS Sans Serif" 8 pt where it exists; elsewhere a sans-serif face of the same size and no wider,
+// since the captions were fitted to that font (a condensed face before the wide Linux default).
 QFont windowFont()
 {
     QFont font;
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Tahoma"),
-                      QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans Condensed"),
+                      QStringLiteral("DejaVu Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(8);
     return font;

@@ -62,6 +62,8 @@ readonly CXX_FLAGS="-O2 -g -UNDEBUG -UQT_NO_DEBUG"
 
 summary=()
 failed=0
+total_passed=0
+total_failed=0
 
 # suite NAME BUILD_DIR [cmake options...]: configure, build, run ctest; records the outcome.
 suite() {
@@ -94,6 +96,10 @@ suite() {
     local result
     result=$(grep -E 'tests passed|No tests were found' "$log" | tail -n 1 || true)
     [[ -n "$result" ]] || result="ctest ended without a result (status $status)"
+    if [[ "$result" =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+        total_failed=$((total_failed + BASH_REMATCH[1]))
+        total_passed=$((total_passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+    fi
     if ((status != 0)); then
         summary+=("$name: FAILED - $result ($((SECONDS - suite_started))s with the build)")
         failed=1
@@ -116,8 +122,10 @@ section "summary"
 for line in "${summary[@]}"; do
     echo "  $line"
 done
+echo "test.sh: after ${elapsed}s"
+echo "${total_passed} passed, ${total_failed} failed"
 if ((failed)); then
-    echo "test.sh: FAILED after ${elapsed}s"
+    echo "test.sh: FAILED"
     exit 1
 fi
-echo "test.sh: PASSED after ${elapsed}s"
+

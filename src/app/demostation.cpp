@@ -11,6 +11,12 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+// The resources live in a static library: the linker keeps them only when asked by name.
+static void initDemoResources()
+{
+    Q_INIT_RESOURCE(demo);
+}
+
 namespace carvela {
 namespace {
 
@@ -93,6 +99,7 @@ void writeUdl(const QString& path, const QString& initString)
 
 void createDemoStation(const QString& directory)
 {
+    initDemoResources();
     QDir dir(directory);
     if (!dir.mkpath(QStringLiteral(".")))
         throw Failure(QStringLiteral("Não foi possível criar a pasta %1").arg(directory));

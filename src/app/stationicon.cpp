@@ -8,8 +8,7 @@
 namespace carvela {
 namespace {
 
-QColor colourOf(StationStatus status)
-{
+QColor colourOf(StationStatus status) {
     switch (status) {
     case StationStatus::On:
         return {0x2E, 0x9D, 0x3C};
@@ -22,8 +21,7 @@ QColor colourOf(StationStatus status)
 }
 
 // Half a circle of the given radius around centre, from startDegrees, with an arrow head at its end.
-void drawArrow(QPainter& painter, QPointF centre, qreal radius, qreal startDegrees)
-{
+void drawArrow(QPainter& painter, QPointF centre, qreal radius, qreal startDegrees) {
     const QRectF circle(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
     const qreal sweep = 140;
     QPainterPath arc;
@@ -36,7 +34,7 @@ void drawArrow(QPainter& painter, QPointF centre, qreal radius, qreal startDegre
     const qreal end = qDegreesToRadians(startDegrees + sweep);
     const QPointF tip(centre.x() + radius * qCos(end), centre.y() - radius * qSin(end));
     const QPointF along(-qSin(end), -qCos(end)); // tangent, screen coordinates
-    const QPointF across(qCos(end), -qSin(end));  // outward normal
+    const QPointF across(qCos(end), -qSin(end)); // outward normal
     const qreal size = 4.5;
     QPolygonF head;
     head << tip + along * size << tip + across * size * 0.9 << tip - across * size * 0.9;
@@ -44,8 +42,7 @@ void drawArrow(QPainter& painter, QPointF centre, qreal radius, qreal startDegre
     painter.drawPolygon(head);
 }
 
-QPixmap drawIcon(StationStatus status, int side)
-{
+QPixmap drawIcon(StationStatus status, int side) {
     QPixmap pixmap(side, side);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
@@ -69,8 +66,7 @@ QPixmap drawIcon(StationStatus status, int side)
 
 } // namespace
 
-QIcon stationIcon(StationStatus status)
-{
+QIcon stationIcon(StationStatus status) {
     QIcon icon;
     for (const int side : {16, 32, 64})
         icon.addPixmap(drawIcon(status, side));

@@ -3,9 +3,9 @@
 #include "core/stationstate.h"
 #include "integration/integration.h"
 
-#include <QMainWindow>
 #include <array>
 #include <memory>
+#include <QMainWindow>
 
 class QCheckBox;
 class QDateEdit;

@@ -19,6 +19,8 @@ const char* const description =
     "\n"
     "With no option it is the tray program, its Parametros.ini beside the executable.\n"
     "  --dir DIR                the same, with Parametros.ini in DIR\n"
+    "  --show                   the same, with the window shown at start (for a desktop without a\n"
+    "                           tray, where the icon that opens it is missing)\n"
     "  --headless [--dir DIR]   the same core and timers without a window; the caption and the\n"
     "                           log go to stdout\n"
     "  --once [--dir DIR] [--date YYYY-MM-DD]\n"
@@ -46,24 +48,26 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(QString::fromUtf8(description));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption dirOption(QStringLiteral("dir"), QStringLiteral("Folder of Parametros.ini."), QStringLiteral("DIR"));
+    const QCommandLineOption show(QStringLiteral("show"), QStringLiteral("Show the window at start."));
     const QCommandLineOption headless(QStringLiteral("headless"), QStringLiteral("Run without a window."));
     const QCommandLineOption once(QStringLiteral("once"), QStringLiteral("Run cycles up to today, then exit."));
     const QCommandLineOption date(QStringLiteral("date"), QStringLiteral("First movement date for --once."),
                                   QStringLiteral("YYYY-MM-DD"));
     const QCommandLineOption demo(QStringLiteral("demo"), QStringLiteral("Create a demo station in DIR."), QStringLiteral("DIR"));
-    parser.addOptions({help, dirOption, headless, once, date, demo});
-    if (!parser.parse(arguments))
+    parser.addOptions({help, dirOption, show, headless, once, date, demo});
+    const bool parsed = parser.parse(arguments);
+    const bool windowless = !parsed || parser.isSet(help) || parser.isSet(headless) || parser.isSet(once) ||
+                            parser.isSet(demo);
+    // Modes without a window must run where there is no display at all.
+    std::unique_ptr<QCoreApplication> app =
+        windowless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Carvela"));
+    if (!parsed)
         return fail(parser.errorText() + QStringLiteral("\n\n") + parser.helpText());
     if (parser.isSet(help)) {
         QTextStream(stdout) << parser.helpText() << Qt::endl;
         return 0;
     }
-
-    const bool windowless = parser.isSet(headless) || parser.isSet(once) || parser.isSet(demo);
-    // Modes without a window must run where there is no display at all.
-    std::unique_ptr<QCoreApplication> app =
-        windowless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Carvela"));
 
     try {
         if (parser.isSet(demo)) {
@@ -89,6 +93,8 @@ int main(int argc, char* argv[])
 
         QApplication::setQuitOnLastWindowClosed(false); // closing the window only hides it
         TFprincipalAdmin window(settingsPath);
+        if (parser.isSet(show))
+            window.ShowMainWindow();
         return QApplication::exec();
     } catch (const Failure& failure) {
         return fail(failure.message());

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
-for p in xvfb xauth xdotool imagemagick; do
+for p in xvfb xauth xdotool imagemagick sqlite3; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
         DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$p" >/dev/null
 done

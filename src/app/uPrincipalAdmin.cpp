@@ -178,6 +178,8 @@ QWidget* TFprincipalAdmin::buildImportacao() {
 
     m_memo = place(new QPlainTextEdit(page), QStringLiteral("Memo1"), {140, 153, 549, 216});
     m_memo->setReadOnly(true);
+    // Each entry may take two lines (section, then message); the state keeps the entries.
+    m_memo->setMaximumBlockCount(2 * StationState::maximumLogEntries);
     m_memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     // Customers and suppliers follow the settings file only; the operator neither sees nor

@@ -84,6 +84,8 @@ void StationState::setProgressPosition(Bar which, int position)
 void StationState::appendLog(const QString& entry)
 {
     m_memo.append(entry);
+    if (m_memo.size() > maximumLogEntries)
+        m_memo.removeFirst();
     Q_EMIT logAppended(entry);
 }
 

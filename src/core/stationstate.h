@@ -24,6 +24,8 @@ public:
     static constexpr int seTempoMinimum = 1;
     static constexpr int seTempoMaximum = 1000;
     static const QString restingCaption; // "Processo"
+    // An unattended station can log for weeks between two switch-ons: the oldest entries go.
+    static constexpr int maximumLogEntries = 10000;
 
     struct Progress {
         int maximum = 100;

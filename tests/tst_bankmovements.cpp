@@ -1,6 +1,7 @@
 #include "core/failure.h"
 #include "core/settings.h"
 #include "fixtures/builders.h"
+#include "support/failureof.h"
 #include "support/teststation.h"
 
 #include <QTest>
@@ -53,28 +54,13 @@ QStringList marked(TestStation& s)
     return ids;
 }
 
-QString failureOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Failure& f) {
-        return f.message();
-    }
-    return QString();
-}
-
 } // namespace
 
 class TestBankMovements : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     // The cloud is PostgreSQL (schema velcor); the ERP runs on each engine.
-    void initTestCase_data()
-    {
-        QTest::addColumn<QString>("engine");
-        for (const QString& engine : carvela::test::engines())
-            QTest::newRow(qPrintable(engine)) << engine;
-    }
+    void initTestCase_data() { test::addEngineRows(); }
 
     void guardKeepsTheCloudUntouched_data()
     {
@@ -171,7 +157,7 @@ private Q_SLOTS:
                               "for each row execute function velcor.recusa()");
         s.start();
 
-        QVERIFY(failureOf([&] { run(s); }).contains(QStringLiteral("marca recusada")));
+        QVERIFY(test::failureOf([&] { run(s); }).contains(QStringLiteral("marca recusada")));
         QCOMPARE(accountRows(s).size(), 1);
         QCOMPARE(marked(s), QStringList());
         QVERIFY(!s.integration().ConMov().isOpen());

@@ -1,6 +1,7 @@
 #include "core/failure.h"
 #include "db/connection.h"
 #include "db/query.h"
+#include "support/failureof.h"
 #include "support/pgserver.h"
 
 #include <QElapsedTimer>
@@ -17,16 +18,6 @@ using namespace carvela;
 using carvela::test::ScratchDatabase;
 
 namespace {
-
-QString failureOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Failure& f) {
-        return f.message();
-    }
-    return QString();
-}
 
 int backendPid(Connection& c)
 {
@@ -91,7 +82,7 @@ private Q_SLOTS:
         carvela::test::exec(db.qpsql(), QStringLiteral("select pg_terminate_backend(%1)").arg(pid));
         QThread::msleep(200); // the backend exits right after the signal; let it go
 
-        const QString message = failureOf([&] { backendPid(c); });
+        const QString message = test::failureOf([&] { backendPid(c); });
         QVERIFY2(message.contains(QStringLiteral("Falha de conexão")), qPrintable(message));
         QVERIFY(!message.contains(carvela::test::server().password));
 
@@ -123,7 +114,7 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         Connection c(QStringLiteral("conexao"));
         c.setConnectionString(connectionString);
-        const QString message = failureOf([&] { c.open(); });
+        const QString message = test::failureOf([&] { c.open(); });
         QVERIFY2(message.contains(expected), qPrintable(message));
         QVERIFY2(!message.contains(QStringLiteral("errada!23")), qPrintable(message));
         QVERIFY2(!message.contains(carvela::test::server().password), qPrintable(message));
@@ -150,7 +141,7 @@ private Q_SLOTS:
         c.setConnectionString(connectionString);
         QElapsedTimer clock;
         clock.start();
-        const QString message = failureOf([&] { c.open(); });
+        const QString message = test::failureOf([&] { c.open(); });
         QVERIFY2(message.startsWith(QStringLiteral("Não foi possível conectar ConMov")), qPrintable(message));
         QVERIFY2(clock.elapsed() < 60'000, "the login timeout was not applied");
     }
@@ -162,13 +153,7 @@ private Q_SLOTS:
         carvela::test::exec(db.qpsql(), QStringLiteral("insert into filial values (1, 'Posto São João')"));
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("velcor.udl"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        const QString content = QStringLiteral("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n") +
-                                db.odbcInitString() + QStringLiteral("\r\n");
-        file.write("\xFF\xFE");
-        file.write(reinterpret_cast<const char*>(content.utf16()), content.size() * 2);
-        file.close();
+        writeUdlFile(path, db.odbcInitString());
 
         Connection c(QStringLiteral("conexao"));
         c.setConnectionString(QStringLiteral("FILE NAME=") + path);

@@ -1,6 +1,7 @@
 #include "core/failure.h"
 #include "core/inifile.h"
 #include "core/settings.h"
+#include "db/connectionspec.h"
 #include "db/query.h"
 #include "integration/integration.h"
 #include "support/pgserver.h"
@@ -36,10 +37,7 @@ struct Station {
         }
         QSqlDatabase::removeDatabase(QStringLiteral("mk"));
         const QString udl = dir.filePath(QStringLiteral("erp.udl"));
-        QFile f(udl);
-        f.open(QIODevice::WriteOnly);
-        f.write("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\nProvider=SQLite;Data Source=erp.sqlite\r\n");
-        f.close();
+        writeUdlFile(udl, QStringLiteral("Provider=SQLite;Data Source=erp.sqlite"));
         const QString ini = settings::filePath(dir.path());
         IniFile file(ini);
         file.setValue(QStringLiteral("Parametros"), QStringLiteral("edtSql"), udl);

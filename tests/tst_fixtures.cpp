@@ -156,9 +156,7 @@ private:
 
 void TestFixtures::initTestCase_data()
 {
-    QTest::addColumn<QString>("engine");
-    for (const QString& engine : engines())
-        QTest::newRow(qPrintable(engine)) << engine;
+    addEngineRows();
 }
 
 void TestFixtures::cleanupTestCase()

@@ -5,6 +5,7 @@
 #include "integration/productreferences.h"
 #include "integration/products.h"
 #include "integration/suppliers.h"
+#include "support/failureof.h"
 #include "support/teststation.h"
 
 #include <QTest>
@@ -13,16 +14,6 @@ using namespace carvela;
 using carvela::test::TestStation;
 
 namespace {
-
-QString failureOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Failure& f) {
-        return f.message();
-    }
-    return QString();
-}
 
 QVariantMap erpRow(TestStation& s, const QString& sql)
 {
@@ -48,12 +39,7 @@ QDate dateOf(const QVariant& v)
 class TestMasterData : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase_data()
-    {
-        QTest::addColumn<QString>("engine");
-        for (const QString& engine : carvela::test::engines())
-            QTest::newRow(qPrintable(engine)) << engine;
-    }
+    void initTestCase_data() { test::addEngineRows(); }
 
     void customersInsertThenUpdateInPlace()
     {
@@ -108,7 +94,7 @@ private Q_SLOTS:
         s.start();
         s.state().clearLog();
 
-        const QString message = failureOf([&] { ImportCustomers(s.integration()); });
+        const QString message = test::failureOf([&] { ImportCustomers(s.integration()); });
         QCOMPARE(message, QStringLiteral("clientes, código 5 (Data Ruim), coluna DataCadastro: '//' is not a valid date"));
         QCOMPARE(s.state().memo(),
                  QStringList({"Cliente não copiado: código '' (Sem Código) não é um número inteiro",
@@ -207,7 +193,7 @@ private Q_SLOTS:
 
         // A new product whose group code is empty cannot be inserted: the cycle stops there.
         test::insertRow(s.pos(), "produtos", {{"codigo", "3"}, {"descricao", "SEM GRUPO"}, {"cod_grupo", ""}});
-        QCOMPARE(failureOf([&] { ImportProducts(s.integration()); }),
+        QCOMPARE(test::failureOf([&] { ImportProducts(s.integration()); }),
                  QStringLiteral("lj_produtos, código 3 (SEM GRUPO), coluna idgrupo: '' is not a valid integer value"));
         QCOMPARE(erpCount(s, "lj_produtos"), 2);
     }
@@ -221,7 +207,7 @@ private Q_SLOTS:
         QCOMPARE(ImportGroup(s.integration(), "01"), 1); // the POS has no group 01: never read
         QCOMPARE(ImportBrand(s.integration(), "0003"), 1);
         QCOMPARE(erpCount(s, "marcas"), 0);
-        QCOMPARE(failureOf([&] { ImportBrand(s.integration(), ""); }), QStringLiteral("'' is not a valid integer value"));
+        QCOMPARE(test::failureOf([&] { ImportBrand(s.integration(), ""); }), QStringLiteral("'' is not a valid integer value"));
     }
 
     void masterRecordsByCode()
@@ -249,7 +235,7 @@ private Q_SLOTS:
         QCOMPARE(erpCount(s, "clientes"), 2);
 
         // A supplier the POS does not hold is refused, not written as an empty supplier 1.
-        QCOMPARE(failureOf([&] { ImportSupplierByCode(i, "77"); }),
+        QCOMPARE(test::failureOf([&] { ImportSupplierByCode(i, "77"); }),
                  QStringLiteral("Fornecedor '77' não encontrado no banco do PDV"));
         QCOMPARE(erpCount(s, "fornecedores"), 0);
         QCOMPARE(i.queries().S_fornecedores.lines().at(1), QString());

@@ -1,6 +1,7 @@
 #include "core/failure.h"
 #include "db/connection.h"
 #include "db/query.h"
+#include "support/failureof.h"
 #include "support/testdatabase.h"
 
 #include <QTest>
@@ -37,27 +38,12 @@ struct Station {
     }
 };
 
-QString failureOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Failure& f) {
-        return f.message();
-    }
-    return QString();
-}
-
 } // namespace
 
 class TestQuery : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase_data()
-    {
-        QTest::addColumn<QString>("engine");
-        for (const QString& engine : carvela::test::engines())
-            QTest::newRow(qPrintable(engine)) << engine;
-    }
+    void initTestCase_data() { test::addEngineRows(); }
 
     void readsRowsWithNullRulesAndNamesInAnyCase()
     {
@@ -88,7 +74,7 @@ private Q_SLOTS:
         q.next();
         QVERIFY(q.eof());
         QCOMPARE(q.recNo(), 3); // the last row stays current at the end
-        QCOMPARE(failureOf([&] { q.asString(QStringLiteral("Apelido")); }),
+        QCOMPARE(test::failureOf([&] { q.asString(QStringLiteral("Apelido")); }),
                  QStringLiteral("c_clientes: Field 'Apelido' not found"));
 
         q.close();
@@ -146,7 +132,7 @@ private Q_SLOTS:
         q.open();
         q.append();
         q.setValue(QStringLiteral("IdCliente"), 1); // already taken
-        QVERIFY(!failureOf([&] { q.post(); }).isEmpty());
+        QVERIFY(!test::failureOf([&] { q.post(); }).isEmpty());
     }
 
     void bindsParametersSafely()
@@ -169,11 +155,11 @@ private Q_SLOTS:
         p.open();
         QCOMPARE(p.asString(QStringLiteral("descricao")), QStringLiteral("Chave de 16"));
 
-        QCOMPARE(failureOf([&] { q.setParam(QStringLiteral("codigo"), 1); }),
+        QCOMPARE(test::failureOf([&] { q.setParam(QStringLiteral("codigo"), 1); }),
                  QStringLiteral("S_clientes: Parameter 'codigo' not found"));
         Query bad(QStringLiteral("c_x"), s.connection);
         bad.setSql({QStringLiteral("select * from tabela_que_nao_existe")});
-        QVERIFY(failureOf([&] { bad.open(); }).startsWith(QStringLiteral("c_x: ")));
+        QVERIFY(test::failureOf([&] { bad.open(); }).startsWith(QStringLiteral("c_x: ")));
     }
 
     void rerunsDetailWhenMasterMoves()

@@ -10,12 +10,7 @@ using carvela::test::TestStation;
 class TestReferenceLists : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase_data()
-    {
-        QTest::addColumn<QString>("engine");
-        for (const QString& engine : carvela::test::engines())
-            QTest::newRow(qPrintable(engine)) << engine;
-    }
+    void initTestCase_data() { test::addEngineRows(); }
 
     void listsAndKeys()
     {

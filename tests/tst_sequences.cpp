@@ -33,12 +33,7 @@ struct Erp {
 class TestSequences : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase_data()
-    {
-        QTest::addColumn<QString>("engine");
-        for (const QString& engine : carvela::test::engines())
-            QTest::newRow(qPrintable(engine)) << engine;
-    }
+    void initTestCase_data() { test::addEngineRows(); }
 
     void saleNumbers()
     {

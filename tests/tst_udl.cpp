@@ -1,5 +1,6 @@
 #include "core/failure.h"
 #include "db/connectionspec.h"
+#include "support/failureof.h"
 
 #include <QDir>
 #include <QFile>
@@ -55,15 +56,6 @@ QString render(const ConnectionSpec& spec) {
         return QStringLiteral("sqlite %1 %2").arg(spec.sqliteFile, spec.sqliteSchema);
     }
     return {};
-}
-
-QString failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Failure& failure) {
-        return failure.message();
-    }
-    return QStringLiteral("<no failure>");
 }
 
 } // namespace
@@ -255,7 +247,7 @@ private Q_SLOTS:
         if (exists)
             QVERIFY(writeFile(path, content));
         const QString nativePath = QDir::toNativeSeparators(path);
-        const QString failure = failureOf([&] { readUdlFile(path); });
+        const QString failure = test::failureOf([&] { readUdlFile(path); });
         QVERIFY2(failure.contains(message.replace(QStringLiteral("%FILE%"), nativePath)),
                  qPrintable(failure));
         QVERIFY2(failure.contains(nativePath), qPrintable(failure));

@@ -3,6 +3,7 @@
 #include "core/failure.h"
 #include "core/inifile.h"
 #include "core/settings.h"
+#include "db/connectionspec.h"
 
 #include <QDate>
 #include <QDir>
@@ -80,21 +81,6 @@ void createDatabase(const QString& file, const QStringList& scripts)
     QSqlDatabase::removeDatabase(connectionName);
 }
 
-void writeUdl(const QString& path, const QString& initString)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw Failure(QStringLiteral("Unable to write to %1").arg(path));
-    const QString text = QStringLiteral("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n") +
-                         initString + QStringLiteral("\r\n");
-    QByteArray bytes("\xFF\xFE", 2);
-    for (const QChar c : text) {
-        bytes.append(static_cast<char>(c.unicode() & 0xFF));
-        bytes.append(static_cast<char>(c.unicode() >> 8));
-    }
-    file.write(bytes);
-}
-
 } // namespace
 
 void createDemoStation(const QString& directory)
@@ -110,7 +96,7 @@ void createDemoStation(const QString& directory)
     createDatabase(erp, {QStringLiteral("erp-schema.sql"), QStringLiteral("erp-demo.sql")});
     createDatabase(cloud, {QStringLiteral("cloud-schema.sql"), QStringLiteral("cloud-demo.sql")});
     const QString udl = dir.absoluteFilePath(QStringLiteral("erp.udl"));
-    writeUdl(udl, QStringLiteral("Provider=SQLite;Data Source=erp.sqlite"));
+    writeUdlFile(udl, QStringLiteral("Provider=SQLite;Data Source=erp.sqlite"));
 
     const QString ini = settings::filePath(dir.absolutePath());
     QFile::remove(ini);

@@ -650,4 +650,18 @@ ConnectionSpec specFromConnectionString(const QString& connectionString) {
     return readUdlFile(path);
 }
 
+void writeUdlFile(const QString& path, const QString& initString)
+{
+    const QString text = QStringLiteral("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n") +
+                         initString + QStringLiteral("\r\n");
+    QByteArray bytes("\xFF\xFE", 2);
+    for (const QChar c : text) {
+        bytes.append(static_cast<char>(c.unicode() & 0xFF));
+        bytes.append(static_cast<char>(c.unicode() >> 8));
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        throw Failure(QStringLiteral("Unable to write to %1").arg(path));
+}
+
 } // namespace carvela

@@ -47,6 +47,10 @@ ConnectionSpec specFromInitString(const QString& initString);
 // init string. Throws Failure naming the file when it is missing, unreadable or garbled.
 ConnectionSpec readUdlFile(const QString& path);
 
+// Writes a .udl data-link file as the platform's own tools do: UTF-16LE with a BOM, "[oledb]", the
+// comment line, the init string. Throws Failure("Unable to write to <path>").
+void writeUdlFile(const QString& path, const QString& initString);
+
 // "FILE NAME=<path>" reads that .udl file; anything else is taken as an init string.
 ConnectionSpec specFromConnectionString(const QString& connectionString);
 

@@ -3,12 +3,20 @@
 #include <QAtomicInt>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTest>
 
 namespace carvela::test {
 
 QStringList engines()
 {
     return {QStringLiteral("sqlite"), QStringLiteral("qpsql"), QStringLiteral("odbc")};
+}
+
+void addEngineRows()
+{
+    QTest::addColumn<QString>("engine");
+    for (const QString& engine : engines())
+        QTest::newRow(qPrintable(engine)) << engine;
 }
 
 TestDatabase::TestDatabase(const QString& engine, const QString& prefix)

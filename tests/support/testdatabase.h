@@ -13,6 +13,9 @@ namespace carvela::test {
 // The engines every database test runs on: SQLite files, PostgreSQL through QPSQL, and PostgreSQL
 // through QODBC + psqlODBC (the ODBC path SQL Server takes in the field).
 QStringList engines();
+// For initTestCase_data: the column "engine" with one row per engine, so every test of the file
+// runs on each of them.
+void addEngineRows();
 
 // One fresh database on one engine, gone with the object. initString() is what a Connection of
 // the system takes; raw() is a plain connection for setting up rows and checking them.

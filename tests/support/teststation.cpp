@@ -2,25 +2,13 @@
 
 #include "core/inifile.h"
 #include "core/settings.h"
+#include "db/connectionspec.h"
 #include "fixtures/builders.h"
 #include "integration/sections.h"
 
-#include <QFile>
 
 namespace carvela::test {
 namespace {
-
-// The ERP through a .udl, as the operator chooses it: SQLite names its file, PostgreSQL through
-// ODBC goes as Provider=MSDASQL, PostgreSQL through QPSQL as our own provider.
-void writeUdl(const QString& path, const QString& initString)
-{
-    QFile file(path);
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    const QString text = QStringLiteral("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n") +
-                         initString + QStringLiteral("\r\n");
-    file.write("\xFF\xFE", 2);
-    file.write(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-}
 
 QString cloudInitString(const TestDatabase& cloud)
 {
@@ -65,7 +53,7 @@ QString TestStation::settingsPath() const
 void TestStation::start(const QList<std::pair<QString, QString>>& settingsKeys)
 {
     const QString udl = m_dir.filePath(QStringLiteral("velcor.udl"));
-    writeUdl(udl, m_erp.initString());
+    writeUdlFile(udl, m_erp.initString());
     IniFile ini(settingsPath());
     const QString p = settings::parametrosSection;
     ini.setValue(p, QStringLiteral("edtSql"), udl);

@@ -12,8 +12,9 @@ using carvela::test::TestStation;
 namespace {
 
 // A cloud that cannot be reached: any attempt to connect fails at once.
-const QString unreachableCloud = QStringLiteral("Provider=PostgreSQL;Data Source=127.0.0.1;Port=1;Initial Catalog=postgres;"
-                                                "User ID=ninguem;Password=x;Connect Timeout=2");
+const QString unreachableCloud =
+    QStringLiteral("Provider=PostgreSQL;Data Source=127.0.0.1;Port=1;Initial Catalog=postgres;"
+                   "User ID=ninguem;Password=x;Connect Timeout=2");
 
 // The cloud knows the demo branch as store 3, with two banks.
 void seedCloud(TestStation& s)
@@ -24,13 +25,21 @@ void seedCloud(TestStation& s)
     test::insertRow(s.cloud(), "velcor.bancos_agencias", {{"idbanco", 2}, {"id_loja", 3}, {"idagencia", "X-9"}});
 }
 
-void movement(TestStation& s, int id, int bank, const QString& history, const QVariant& updated = QVariant(), int store = 3)
+void movement(TestStation& s, int id, int bank, const QString& history, const QVariant& updated = QVariant(),
+              int store = 3)
 {
     test::insertRow(s.cloud(), "velcor.mov_bancario",
-                    {{"idmovimento", id}, {"id_empresa", store}, {"id_loja", store}, {"idbanco", bank},
-                     {"documento", QStringLiteral("DOC%1").arg(id)}, {"valor_lancamento", 150.25},
-                     {"tipo_lancamento", "C"}, {"historico_lancamento", history}, {"controle_banco", "CTL"},
-                     {"data_lancamento", QDate(2026, 12, 10)}, {"hora_lancamento", "09:30:00"},
+                    {{"idmovimento", id},
+                     {"id_empresa", store},
+                     {"id_loja", store},
+                     {"idbanco", bank},
+                     {"documento", QStringLiteral("DOC%1").arg(id)},
+                     {"valor_lancamento", 150.25},
+                     {"tipo_lancamento", "C"},
+                     {"historico_lancamento", history},
+                     {"controle_banco", "CTL"},
+                     {"data_lancamento", QDate(2026, 12, 10)},
+                     {"hora_lancamento", "09:30:00"},
                      {"atualizado", updated}});
 }
 
@@ -67,9 +76,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("imoMov");
         QTest::addColumn<QString>("filial");
         QTest::addColumn<bool>("switchOn");
-        QTest::newRow("option off") << "0" << "1" << true;
-        QTest::newRow("branch not in the list") << "1" << "42" << true;
-        QTest::newRow("switch off") << "1" << "1" << false;
+        QTest::newRow("option off") << "0"
+                                    << "1" << true;
+        QTest::newRow("branch not in the list") << "1"
+                                                << "42" << true;
+        QTest::newRow("switch off") << "1"
+                                    << "1" << false;
     }
     void guardKeepsTheCloudUntouched()
     {

@@ -101,10 +101,13 @@ private Q_SLOTS:
         QTest::newRow("wrong password") << QString(pg).replace(server.password, QStringLiteral("errada!23"))
                                         << "Não foi possível conectar conexao (PostgreSQL";
         QTest::newRow("wrong password through odbc")
-            << QString(odbc).replace(server.password, QStringLiteral("errada!23")) << "Não foi possível conectar conexao";
-        QTest::newRow("database missing") << QString(pg).replace(QStringLiteral("Catalog=postgres"), QStringLiteral("Catalog=nada"))
-                                          << "Não foi possível conectar conexao";
-        QTest::newRow("missing .udl") << "FILE NAME=/nao/existe/velcor.udl" << "/nao/existe/velcor.udl";
+            << QString(odbc).replace(server.password, QStringLiteral("errada!23"))
+            << "Não foi possível conectar conexao";
+        QTest::newRow("database missing")
+            << QString(pg).replace(QStringLiteral("Catalog=postgres"), QStringLiteral("Catalog=nada"))
+            << "Não foi possível conectar conexao";
+        QTest::newRow("missing .udl") << "FILE NAME=/nao/existe/velcor.udl"
+                                      << "/nao/existe/velcor.udl";
         QTest::newRow("missing SQLite file") << "Provider=SQLite;Data Source=/nao/existe/erp.sqlite"
                                              << "/nao/existe/erp.sqlite";
     }

@@ -53,15 +53,33 @@ private Q_SLOTS:
         QTest::addColumn<QString>("word");
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("right(5) of 7 chars") << "right5" << "2304400" << "04400";
-        QTest::newRow("right(5) shorter") << "right5" << "123" << "123";
-        QTest::newRow("right(15) of 16") << "right15" << "ABCDEFGHIJKLMNOP" << "BCDEFGHIJKLMNOP";
-        QTest::newRow("dmy") << "dmy" << "2024-03-07" << "07/03/2024";
-        QTest::newRow("dmy empty") << "dmy" << "" << "//";
-        QTest::newRow("dmy with time") << "dmy" << "2024-03-07 10:00" << "07/03/2024";
-        QTest::newRow("trim blanks") << "trim" << "  12 " << "12";
-        QTest::newRow("trim tabs") << "trim" << " \t\r\n " << "";
-        QTest::newRow("trim keeps inside") << "trim" << " a b " << "a b";
+        QTest::newRow("right(5) of 7 chars") << "right5"
+                                             << "2304400"
+                                             << "04400";
+        QTest::newRow("right(5) shorter") << "right5"
+                                          << "123"
+                                          << "123";
+        QTest::newRow("right(15) of 16") << "right15"
+                                         << "ABCDEFGHIJKLMNOP"
+                                         << "BCDEFGHIJKLMNOP";
+        QTest::newRow("dmy") << "dmy"
+                             << "2024-03-07"
+                             << "07/03/2024";
+        QTest::newRow("dmy empty") << "dmy"
+                                   << ""
+                                   << "//";
+        QTest::newRow("dmy with time") << "dmy"
+                                       << "2024-03-07 10:00"
+                                       << "07/03/2024";
+        QTest::newRow("trim blanks") << "trim"
+                                     << "  12 "
+                                     << "12";
+        QTest::newRow("trim tabs") << "trim"
+                                   << " \t\r\n "
+                                   << "";
+        QTest::newRow("trim keeps inside") << "trim"
+                                           << " a b "
+                                           << "a b";
     }
     void textShapes()
     {

@@ -82,9 +82,9 @@ private Q_SLOTS:
         QTest::newRow("nothing ticked") << true << 1000 << none << QStringList({"bank"});
         QTest::newRow("switch off") << false << 1000 << all << QStringList();
         QTest::newRow("interval 0") << true << 0 << all << QStringList();
-        QTest::newRow("all ticked")
-            << true << 1000 << all
-            << QStringList({"bank", "Clientes", "Fornecedores", "Produtos", "bank", "Vendas", "bank", "Entradas", "bank"});
+        QTest::newRow("all ticked") << true << 1000 << all
+                                    << QStringList({"bank", "Clientes", "Fornecedores", "Produtos", "bank", "Vendas",
+                                                    "bank", "Entradas", "bank"});
         QTest::newRow("users only") << true << 1000 << QList<Box>{Box::cbUsuarios} << QStringList({"bank"});
     }
     void guardsAndOrder()
@@ -94,14 +94,13 @@ private Q_SLOTS:
         QFETCH(QList<Box>, ticked);
         QFETCH(QStringList, expected);
         Station s;
-        for (const Box b : {Box::cbClientes, Box::cbFornecedores, Box::cbProdutos, Box::cbUsuarios, Box::cbVendas,
-                            Box::cbEntrada})
+        for (const Box b :
+             {Box::cbClientes, Box::cbFornecedores, Box::cbProdutos, Box::cbUsuarios, Box::cbVendas, Box::cbEntrada})
             s.state().setBox(b, ticked.contains(b));
-        s.integration->setSections({s.section(Box::cbClientes, "Clientes"),
-                                    s.section(Box::cbFornecedores, "Fornecedores"),
-                                    s.section(Box::cbProdutos, "Produtos", {}, true),
-                                    s.section(Box::cbVendas, "Vendas", {}, true),
-                                    s.section(Box::cbEntrada, "Entradas", {}, true)});
+        s.integration->setSections(
+            {s.section(Box::cbClientes, "Clientes"), s.section(Box::cbFornecedores, "Fornecedores"),
+             s.section(Box::cbProdutos, "Produtos", {}, true), s.section(Box::cbVendas, "Vendas", {}, true),
+             s.section(Box::cbEntrada, "Entradas", {}, true)});
         s.integration->setBankMovementImport([&](Integration&) { s.ran << "bank"; });
         s.state().setRsAtiva(switchOn);
         s.integration->Timer3().setInterval(interval);
@@ -118,15 +117,16 @@ private Q_SLOTS:
         QCOMPARE(s.integration->Timer3().isActive(), ran); // a tick that stops at the guard changes nothing
         QCOMPARE(s.state().movementDate(), ran ? yesterday.addDays(1) : yesterday);
         QCOMPARE(s.state().progress(Bar::pbVendas).position, ran ? 0 : 7);
-        QCOMPARE(s.state().lbProcesso(), ran ? QStringLiteral("Processo") : QStringLiteral("Abrindo tabela de vendas!"));
+        QCOMPARE(s.state().lbProcesso(),
+                 ran ? QStringLiteral("Processo") : QStringLiteral("Abrindo tabela de vendas!"));
     }
 
     void anErrorIsLoggedAndEndsTheCycle()
     {
         Station s;
-        s.integration->setSections(
-            {s.section(Box::cbClientes, "Clientes", [](Integration&) { throw Failure("'x' is not a valid integer value"); }),
-             s.section(Box::cbFornecedores, "Fornecedores")});
+        s.integration->setSections({s.section(Box::cbClientes, "Clientes",
+                                              [](Integration&) { throw Failure("'x' is not a valid integer value"); }),
+                                    s.section(Box::cbFornecedores, "Fornecedores")});
         s.integration->setBankMovementImport([&](Integration&) { s.ran << "bank"; });
         const QDate yesterday = QDate::currentDate().addDays(-1);
         s.state().setMovementDate(yesterday);
@@ -187,9 +187,8 @@ private Q_SLOTS:
         const QDate today = QDate::currentDate();
         s.state().setMovementDate(today.addDays(-3));
         QList<QDate> seen;
-        s.integration->setSections({s.section(Box::cbVendas, "Vendas", [&](Integration& i) {
-            seen << i.state().movementDate();
-        })});
+        s.integration->setSections(
+            {s.section(Box::cbVendas, "Vendas", [&](Integration& i) { seen << i.state().movementDate(); })});
         for (int cycle = 0; cycle < 4; ++cycle)
             s.integration->RunCycle();
         QCOMPARE(seen, QList<QDate>({today.addDays(-3), today.addDays(-2), today.addDays(-1), today}));
@@ -224,15 +223,15 @@ private Q_SLOTS:
     void switchedOffMidSectionSkipsTheRest()
     {
         Station s;
-        s.integration->setSections(
-            {s.section(Box::cbVendas, "Vendas",
-                       [](Integration& i) {
-                           i.state().setRsAtiva(false);
-                           i.checkSwitch();
-                           QFAIL("the switch-off exit did not leave the section");
-                       },
-                       true),
-             s.section(Box::cbEntrada, "Entradas")});
+        s.integration->setSections({s.section(
+                                        Box::cbVendas, "Vendas",
+                                        [](Integration& i) {
+                                            i.state().setRsAtiva(false);
+                                            i.checkSwitch();
+                                            QFAIL("the switch-off exit did not leave the section");
+                                        },
+                                        true),
+                                    s.section(Box::cbEntrada, "Entradas")});
         s.integration->setBankMovementImport([&](Integration&) { s.ran << "bank"; });
         const QDate yesterday = QDate::currentDate().addDays(-1);
         s.state().setMovementDate(yesterday);

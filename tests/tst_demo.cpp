@@ -31,7 +31,8 @@ struct Files {
     }
     int count(const char* db, const QString& sql) const
     {
-        return test::selectOne(QSqlDatabase::database(QStringLiteral("demo-") + db), QStringLiteral("select count(*) as n ") + sql)
+        return test::selectOne(QSqlDatabase::database(QStringLiteral("demo-") + db),
+                               QStringLiteral("select count(*) as n ") + sql)
             .value("n")
             .toInt();
     }
@@ -63,7 +64,8 @@ private Q_SLOTS:
         QCOMPARE(files.count("cloud", "from mov_bancario where id_empresa = 12 and atualizado is null"),
                  files.count("cloud", "from mov_bancario where id_empresa = 12"));
 
-        test::exec(QSqlDatabase::database("demo-pos"), "update clientes set nome = 'José Atualizado' where codigo = '2'");
+        test::exec(QSqlDatabase::database("demo-pos"),
+                   "update clientes set nome = 'José Atualizado' where codigo = '2'");
         QCOMPARE(runOnce(ini, QDate::currentDate()), 0);
         QCOMPARE(files.count("erp", "from clientes"), files.count("pos", "from clientes"));
         QCOMPARE(files.count("erp", "from clientes where nomecliente = 'José Atualizado' and idcliente = 2"), 1);

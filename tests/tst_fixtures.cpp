@@ -7,25 +7,25 @@
 #include "fixtures/builders.h"
 #include "support/testdatabase.h"
 
+#include <map>
+#include <memory>
 #include <QDateTime>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
-#include <map>
-#include <memory>
 
 using namespace carvela::test;
 using carvela::Failure;
 
 // Turns an exception of the helpers (Failure, PgServerError) into a QtTest failure with its text.
-#define REQUIRE_NO_THROW(expr)                                                                             \
-    do {                                                                                                   \
-        try {                                                                                              \
-            expr;                                                                                          \
-        } catch (const std::exception& error) {                                                            \
-            QFAIL(error.what());                                                                           \
-        }                                                                                                  \
+#define REQUIRE_NO_THROW(expr)                                                                                         \
+    do {                                                                                                               \
+        try {                                                                                                          \
+            expr;                                                                                                      \
+        } catch (const std::exception& error) {                                                                        \
+            QFAIL(error.what());                                                                                       \
+        }                                                                                                              \
     } while (false)
 
 namespace {
@@ -78,7 +78,7 @@ struct Databases {
     void seed()
     {
         for (TestDatabase* db : {&pos, &erp, &cloud}) {
-            const QString which = db == &pos ? QStringLiteral("pos")
+            const QString which = db == &pos   ? QStringLiteral("pos")
                                   : db == &erp ? QStringLiteral("erp")
                                                : QStringLiteral("cloud");
             for (const QString& table : schemaTables(db->raw(), which))
@@ -206,8 +206,8 @@ void TestFixtures::statementsFindTheirColumns_data()
     QTest::addColumn<QString>("reads");
     QTest::addColumn<bool>("findsRow");
 
-    const auto add = [](const char* name, const char* database, const char* sql,
-                        const QVariantMap& parameters, const char* reads, bool findsRow = true) {
+    const auto add = [](const char* name, const char* database, const char* sql, const QVariantMap& parameters,
+                        const char* reads, bool findsRow = true) {
         QTest::newRow(name) << QString::fromLatin1(database) << QString::fromLatin1(sql) << parameters
                             << QString::fromLatin1(reads) << findsRow;
     };
@@ -220,12 +220,12 @@ void TestFixtures::statementsFindTheirColumns_data()
     add("S_fornecedores", "pos", "select * from fornecedores\n\n\norder by codigo", {},
         "codigo razao_social nome_fantasia COD_MUNICIPIO ENDERECO NUMERO BAIRRO uf Cep EMAIL CPF_CNPJ CGF "
         "OBSERVACAO TRANSPORTADORA FONE FONE_VENDAS CONTATO");
-    add("s_produtos", "pos", "select * from produtos\n where codigo = :codigo \n\norder by codigo",
-        {{"codigo", "1"}}, "codigo descricao cod_ncm cod_grupo cod_marca cod_barras");
-    add("s_grupos", "pos", "select * from grupos\n  where codigo = :codigo\n\norder by codigo",
-        {{"codigo", "01"}}, "codigo descricao");
-    add("s_marca", "pos", "select * from marcas\n  where codigo = :codigo\n\norder by codigo",
-        {{"codigo", "0001"}}, "codigo descricao");
+    add("s_produtos", "pos", "select * from produtos\n where codigo = :codigo \n\norder by codigo", {{"codigo", "1"}},
+        "codigo descricao cod_ncm cod_grupo cod_marca cod_barras");
+    add("s_grupos", "pos", "select * from grupos\n  where codigo = :codigo\n\norder by codigo", {{"codigo", "01"}},
+        "codigo descricao");
+    add("s_marca", "pos", "select * from marcas\n  where codigo = :codigo\n\norder by codigo", {{"codigo", "0001"}},
+        "codigo descricao");
     add("s_vendas", "pos",
         "select * from vendas\n where data_emissao  = :data_emissao\n"
         "order by cod_empresa, cod_pdv, seq_caixa, sequencial",
@@ -278,15 +278,14 @@ void TestFixtures::statementsFindTheirColumns_data()
         "cod_compra");
 
     // ERP: lookups, counters and reference lists.
-    add("c_clientes", "erp", "select * from clientes\n where idcliente = :idcliente", {{"idcliente", 1}},
-        "idcliente");
+    add("c_clientes", "erp", "select * from clientes\n where idcliente = :idcliente", {{"idcliente", 1}}, "idcliente");
     add("CustomerName", "erp", "select nomecliente from clientes\n where idcliente = 1", {}, "nomecliente");
     add("c_fornecedores", "erp", "select * from fornecedores\n where idfornecedor = :idfornecedor",
         {{"idfornecedor", 1}}, "IdFornecedor");
-    add("c_produtos", "erp", "select * from lj_produtos\n where idreferencia = :idreferencia",
-        {{"idreferencia", "1"}}, "Idreferencia");
-    add("c_codbar", "erp", "select * from lj_referbar\n where idreferencia = :idreferencia",
-        {{"idreferencia", "1"}}, "IdReferencia");
+    add("c_produtos", "erp", "select * from lj_produtos\n where idreferencia = :idreferencia", {{"idreferencia", "1"}},
+        "Idreferencia");
+    add("c_codbar", "erp", "select * from lj_referbar\n where idreferencia = :idreferencia", {{"idreferencia", "1"}},
+        "IdReferencia");
     add("c_grupos", "erp", "select * from ivgrupo\n where idgrupo = :idgrupo", {{"idgrupo", 1}}, "IdGrupo");
     add("c_marca", "erp", "select * from marcas\n where idmarca = :idmarca", {{"idmarca", 1}}, "IdMarca");
     add("c_Vendas", "erp",
@@ -294,8 +293,7 @@ void TestFixtures::statementsFindTheirColumns_data()
         "    and Seq_Caixa_Pdv = :Seq_Caixa_Pdv\n    and Sequencial_Pdv = :Sequencial_Pdv",
         {{"idloja", 1}, {"Cod_pdv", "1"}, {"Seq_Caixa_Pdv", "1"}, {"Sequencial_Pdv", "1"}}, "idvenda");
     add("c_Vendasitem", "erp", "select * from lj_vendaitem\n where 0<>0", {}, "Item", false);
-    add("c_entradas", "erp",
-        "select * from lj_entradas\n where idloja = :idloja\n    and codigoref = :codigoref",
+    add("c_entradas", "erp", "select * from lj_entradas\n where idloja = :idloja\n    and codigoref = :codigoref",
         {{"idloja", 1}, {"codigoref", "1"}}, "identrada");
     add("c_entradasitem", "erp", "select * from lj_entradasitem\n where 0<>0", {}, "Item", false);
     add("c_apagar", "erp",
@@ -303,25 +301,20 @@ void TestFixtures::statementsFindTheirColumns_data()
         "    and documento = :documento\n    and parcela = :parcela",
         {{"idfilial", 1}, {"codigoref", "1"}, {"documento", "1/1"}, {"parcela", 1}}, "id");
     add("NextSaleNumber counter", "erp",
-        "Select COALESCE(max(SeqVenda),0) as Seq from filial\n where idempresa = 1\n   and idfilial  = 1", {},
-        "Seq");
+        "Select COALESCE(max(SeqVenda),0) as Seq from filial\n where idempresa = 1\n   and idfilial  = 1", {}, "Seq");
     add("NextSaleNumber seed", "erp",
-        "Select COALESCE(max(idvenda),0) as Seq from lj_venda\n where idempresa = 1\n   and idloja  = 1", {},
-        "Seq");
-    add("NextSaleNumber write", "erp",
-        "Update filial set SeqVenda = :seq \n where idempresa = 1\n   and idfilial  = 1", {{"seq", 2}}, "",
-        false);
+        "Select COALESCE(max(idvenda),0) as Seq from lj_venda\n where idempresa = 1\n   and idloja  = 1", {}, "Seq");
+    add("NextSaleNumber write", "erp", "Update filial set SeqVenda = :seq \n where idempresa = 1\n   and idfilial  = 1",
+        {{"seq", 2}}, "", false);
     add("NextEntryNumber counter", "erp",
-        "Select COALESCE(max(SeqEntNota),0) as Seq from filial\n where idempresa = 1\n   and idfilial  = 1",
-        {}, "Seq");
+        "Select COALESCE(max(SeqEntNota),0) as Seq from filial\n where idempresa = 1\n   and idfilial  = 1", {}, "Seq");
     add("NextEntryNumber seed", "erp",
-        "Select COALESCE(max(IdEntrada),0) as Seq from LJ_Entradas\n where idempresa = 1\n   and idloja  = 1",
-        {}, "Seq");
+        "Select COALESCE(max(IdEntrada),0) as Seq from LJ_Entradas\n where idempresa = 1\n   and idloja  = 1", {},
+        "Seq");
     add("NextEntryNumber write", "erp",
-        "Update filial set SeqEntNota = :seq \n where idempresa = 1\n   and idfilial  = 1", {{"seq", 2}}, "",
-        false);
-    add("NextSequence", "erp", "Select * \n From Lj_Sequencial \n where Tabela     = :tabela ",
-        {{"tabela", "Apagar"}}, "Tabela sequencial");
+        "Update filial set SeqEntNota = :seq \n where idempresa = 1\n   and idfilial  = 1", {{"seq", 2}}, "", false);
+    add("NextSequence", "erp", "Select * \n From Lj_Sequencial \n where Tabela     = :tabela ", {{"tabela", "Apagar"}},
+        "Tabela sequencial");
     add("QyFilial", "erp",
         "SELECT E.Cnpj, F.NomeFilial, F.Fantasia, F.Cnpj AS CnpjFilial, f.idfilial\n"
         "  FROM Empresa AS E INNER JOIN  Filial AS F ON E.IdEmpresa = F.IdEmpresa",
@@ -345,8 +338,8 @@ void TestFixtures::statementsFindTheirColumns_data()
         {{"id_empresa", 1}},
         "idmovimento id_empresa idbanco atualizado documento valor_lancamento tipo_lancamento "
         "historico_lancamento controle_banco data_lancamento hora_lancamento id_loja idagencia");
-    add("z_udpM", "cloud", "update velcor.mov_bancario set atualizado = 'S'\n where idmovimento = :id",
-        {{"id", 1}}, "", false);
+    add("z_udpM", "cloud", "update velcor.mov_bancario set atualizado = 'S'\n where idmovimento = :id", {{"id", 1}}, "",
+        false);
 }
 
 void TestFixtures::statementsFindTheirColumns()
@@ -387,8 +380,8 @@ void TestFixtures::writtenColumnsLeaveTheRestToTheDatabase_data()
 
     const auto add = [](const char* table, const char* written, const QVariantMap& defaults,
                         const QStringList& filled = {}, bool refusesSecondCopy = true) {
-        QTest::newRow(table) << QString::fromLatin1(table) << QString::fromLatin1(written) << defaults
-                             << filled << refusesSecondCopy;
+        QTest::newRow(table) << QString::fromLatin1(table) << QString::fromLatin1(written) << defaults << filled
+                             << refusesSecondCopy;
     };
 
     add("clientes",
@@ -474,8 +467,7 @@ void TestFixtures::writtenColumnsLeaveTheRestToTheDatabase()
     REQUIRE_NO_THROW(erp = &erpForWrites(engine));
     QVariantMap values;
     for (const QString& item : written.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        values.insert(item.section(QLatin1Char(':'), 0, 0),
-                      sampleValue(item.section(QLatin1Char(':'), 1).at(0)));
+        values.insert(item.section(QLatin1Char(':'), 0, 0), sampleValue(item.section(QLatin1Char(':'), 1).at(0)));
     REQUIRE_NO_THROW(insertValues(erp->raw(), table, values));
 
     QVariantMap row;
@@ -488,8 +480,7 @@ void TestFixtures::writtenColumnsLeaveTheRestToTheDatabase()
     for (auto it = defaults.cbegin(); it != defaults.cend(); ++it) {
         QVERIFY2(row.contains(it.key()), qPrintable(QStringLiteral("no column %1").arg(it.key())));
         QVERIFY2(sameValue(row.value(it.key()), it.value()),
-                 qPrintable(
-                     QStringLiteral("%1 defaults to %2").arg(it.key(), row.value(it.key()).toString())));
+                 qPrintable(QStringLiteral("%1 defaults to %2").arg(it.key(), row.value(it.key()).toString())));
     }
     for (const QString& column : filled)
         QVERIFY2(!row.value(column).isNull(), qPrintable(QStringLiteral("%1 is not filled").arg(column)));
@@ -517,9 +508,15 @@ void TestFixtures::dateColumnsRefuseWhatIsNoDate_data()
     QTest::addColumn<QString>("column");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("empty POS date as day/month/year") << "clientes" << "DataCadastro" << "//";
-    QTest::newRow("month 13") << "lj_venda" << "dtvenda" << "2024-13-07";
-    QTest::newRow("empty text") << "capagar" << "dtvencto" << "";
+    QTest::newRow("empty POS date as day/month/year") << "clientes"
+                                                      << "DataCadastro"
+                                                      << "//";
+    QTest::newRow("month 13") << "lj_venda"
+                              << "dtvenda"
+                              << "2024-13-07";
+    QTest::newRow("empty text") << "capagar"
+                                << "dtvencto"
+                                << "";
 }
 
 void TestFixtures::dateColumnsRefuseWhatIsNoDate()
@@ -549,8 +546,7 @@ void TestFixtures::builderFillsWhatTheTestLeavesOut()
     REQUIRE_NO_THROW(insertRow(pos, QStringLiteral("CLIENTES"),
                                {{"CODIGO", "007"}, {"Nome", "JOSE DE ALENCAR"}, {"email", QVariant()}}));
     QVariantMap customer;
-    REQUIRE_NO_THROW(customer =
-                         selectOne(pos, QStringLiteral("select * from clientes where codigo = '007'")));
+    REQUIRE_NO_THROW(customer = selectOne(pos, QStringLiteral("select * from clientes where codigo = '007'")));
     QCOMPARE(customer.value("nome").toString(), QStringLiteral("JOSE DE ALENCAR"));
     QVERIFY(customer.value("email").isNull());
     QVERIFY(QDate::fromString(customer.value("dt_cadastro").toString(), Qt::ISODate).isValid());
@@ -574,8 +570,7 @@ void TestFixtures::schemaErrorsNameTheStatement()
         applySchema(erp->raw(), QStringLiteral("erp"));
         QFAIL("the schema loaded twice");
     } catch (const Failure& failure) {
-        QVERIFY2(failure.message().contains(QLatin1String("CREATE TABLE clientes")),
-                 qPrintable(failure.message()));
+        QVERIFY2(failure.message().contains(QLatin1String("CREATE TABLE clientes")), qPrintable(failure.message()));
         QVERIFY2(failure.message().contains(QLatin1String("already exists")), qPrintable(failure.message()));
     }
 }

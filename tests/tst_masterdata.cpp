@@ -46,9 +46,15 @@ private Q_SLOTS:
         QFETCH_GLOBAL(QString, engine);
         TestStation s(engine, QStringLiteral("cust"));
         test::insertRow(s.pos(), "clientes",
-                        {{"codigo", "007"}, {"nome", "Ana Conceição"}, {"numero", "S/N"}, {"cod_municipio", "2304400"},
-                         {"cob_cod_municipio", "123"}, {"dt_cadastro", "2024-03-07"}, {"dt_nascimento", "1980-12-31"},
-                         {"cob_numero", "15"}, {"pessoa", "F"}});
+                        {{"codigo", "007"},
+                         {"nome", "Ana Conceição"},
+                         {"numero", "S/N"},
+                         {"cod_municipio", "2304400"},
+                         {"cob_cod_municipio", "123"},
+                         {"dt_cadastro", "2024-03-07"},
+                         {"dt_nascimento", "1980-12-31"},
+                         {"cob_numero", "15"},
+                         {"pessoa", "F"}});
         test::insertRow(s.pos(), "clientes", {{"codigo", "8"}, {"nome", "Bruno"}, {"dt_nascimento", ""}});
         s.start();
 
@@ -58,7 +64,7 @@ private Q_SLOTS:
         QCOMPARE(ana.value("idempresa").toInt(), 1); // the branch chosen in the settings
         QCOMPARE(ana.value("nomecliente").toString(), QStringLiteral("Ana Conceição"));
         QCOMPARE(ana.value("nomefantasia").toString(), QStringLiteral("Ana Conceição"));
-        QCOMPARE(ana.value("numero").toInt(), 0);             // int(0) of S/N
+        QCOMPARE(ana.value("numero").toInt(), 0); // int(0) of S/N
         QCOMPARE(ana.value("num_cob").toInt(), 15);
         QCOMPARE(ana.value("codmun").toString(), QStringLiteral("04400")); // right(5)
         QCOMPARE(ana.value("codmun_cob").toString(), QStringLiteral("123"));
@@ -95,7 +101,8 @@ private Q_SLOTS:
         s.state().clearLog();
 
         const QString message = test::failureOf([&] { ImportCustomers(s.integration()); });
-        QCOMPARE(message, QStringLiteral("clientes, código 5 (Data Ruim), coluna DataCadastro: '//' is not a valid date"));
+        QCOMPARE(message,
+                 QStringLiteral("clientes, código 5 (Data Ruim), coluna DataCadastro: '//' is not a valid date"));
         QCOMPARE(s.state().memo(),
                  QStringList({"Cliente não copiado: código '' (Sem Código) não é um número inteiro",
                               "Cliente não copiado: código '#12' (Código Torto) não é um número inteiro"}));
@@ -150,10 +157,17 @@ private Q_SLOTS:
         test::insertRow(s.pos(), "marcas", {{"codigo", "0002"}, {"descricao", "IPIRANGA"}});
         test::insertRow(s.erp(), "ivgrupo", {{"idgrupo", 1}, {"descricao", "JÁ EXISTE"}});
         test::insertRow(s.pos(), "produtos",
-                        {{"codigo", "1234567890ABCDEF"}, {"descricao", "ÓLEO 20W50"}, {"cod_grupo", "07"},
-                         {"cod_marca", "0002"}, {"cod_barras", "7891"}, {"cod_ncm", "27101932"}});
+                        {{"codigo", "1234567890ABCDEF"},
+                         {"descricao", "ÓLEO 20W50"},
+                         {"cod_grupo", "07"},
+                         {"cod_marca", "0002"},
+                         {"cod_barras", "7891"},
+                         {"cod_ncm", "27101932"}});
         test::insertRow(s.pos(), "produtos",
-                        {{"codigo", "2"}, {"descricao", "ADITIVO"}, {"cod_grupo", "01"}, {"cod_marca", "0003"},
+                        {{"codigo", "2"},
+                         {"descricao", "ADITIVO"},
+                         {"cod_grupo", "01"},
+                         {"cod_marca", "0003"},
                          {"cod_barras", ""}});
         s.start();
 
@@ -207,7 +221,8 @@ private Q_SLOTS:
         QCOMPARE(ImportGroup(s.integration(), "01"), 1); // the POS has no group 01: never read
         QCOMPARE(ImportBrand(s.integration(), "0003"), 1);
         QCOMPARE(erpCount(s, "marcas"), 0);
-        QCOMPARE(test::failureOf([&] { ImportBrand(s.integration(), ""); }), QStringLiteral("'' is not a valid integer value"));
+        QCOMPARE(test::failureOf([&] { ImportBrand(s.integration(), ""); }),
+                 QStringLiteral("'' is not a valid integer value"));
     }
 
     void masterRecordsByCode()

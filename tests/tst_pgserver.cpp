@@ -3,13 +3,13 @@
 
 #include "support/pgserver.h"
 
+#include <optional>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
-#include <optional>
 
 using namespace carvela::test;
 

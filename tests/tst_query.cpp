@@ -24,7 +24,8 @@ const QStringList schema = {
     QStringLiteral("INSERT INTO Cliente (IdCliente) VALUES (2)"),
     QStringLiteral("INSERT INTO Cliente (IdCliente, NomeCliente) VALUES (3, 'O''Brien')"),
     QStringLiteral("INSERT INTO Pedido VALUES (10, 1, 'GASOLINA'), (11, 1, 'DIESEL'), (12, 3, 'ETANOL')"),
-    QStringLiteral("INSERT INTO Produto VALUES ('1234567890ABCDEF', 'Chave de 16'), ('234567890ABCDEF', 'Chave de 15')"),
+    QStringLiteral(
+        "INSERT INTO Produto VALUES ('1234567890ABCDEF', 'Chave de 16'), ('234567890ABCDEF', 'Chave de 15')"),
 };
 
 struct Station {
@@ -140,7 +141,8 @@ private Q_SLOTS:
         QFETCH_GLOBAL(QString, engine);
         Station s(engine);
         Query q(QStringLiteral("S_clientes"), s.connection);
-        q.setSql({QStringLiteral("select * from cliente"), QStringLiteral(" where nomecliente = :nome and 'a:b' <> ''")});
+        q.setSql(
+            {QStringLiteral("select * from cliente"), QStringLiteral(" where nomecliente = :nome and 'a:b' <> ''")});
         q.declareParam(QStringLiteral("nome"), Query::ParamType::Text, 13);
         q.setParam(QStringLiteral("nome"), QStringLiteral("O'Brien"));
         q.open();
@@ -171,7 +173,9 @@ private Q_SLOTS:
         Query detail(QStringLiteral("s_vendasitem"), s.connection);
         detail.setSql({QStringLiteral("select * from pedido where idcliente = :id order by idpedido")});
         detail.declareParam(QStringLiteral("id"), Query::ParamType::Int32);
-        detail.setMaster(master, [](Query& d, const Query& m) { d.setParam(QStringLiteral("id"), m.asInt(QStringLiteral("idcliente"))); });
+        detail.setMaster(master, [](Query& d, const Query& m) {
+            d.setParam(QStringLiteral("id"), m.asInt(QStringLiteral("idcliente")));
+        });
 
         master.open();
         QStringList seen;

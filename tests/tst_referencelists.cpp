@@ -22,8 +22,9 @@ private Q_SLOTS:
         const QString sixty = QStringLiteral("Compra de combustível ou lubrificante para comercialização ").left(60);
         test::insertRow(s.erp(), "natoperacao",
                         {{"id_natoper", 7}, {"descricao", sixty}, {"cfop", "1652"}, {"entradasaida", "E"}});
-        test::insertRow(s.erp(), "natoperacao",
-                        {{"id_natoper", 8}, {"descricao", "Aquisição de serviço"}, {"cfop", "1933"}, {"entradasaida", "E"}});
+        test::insertRow(
+            s.erp(), "natoperacao",
+            {{"id_natoper", 8}, {"descricao", "Aquisição de serviço"}, {"cfop", "1933"}, {"entradasaida", "E"}});
         test::insertRow(s.erp(), "natoperacao",
                         {{"id_natoper", 9}, {"descricao", "Venda"}, {"cfop", "5102"}, {"entradasaida", "S"}});
         test::insertRow(s.erp(), "centrocusto", {{"idccusto", 1}, {"descricaoccusto", "Combustíveis"}});

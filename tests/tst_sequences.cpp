@@ -39,8 +39,8 @@ private Q_SLOTS:
     {
         QFETCH_GLOBAL(QString, engine);
         Erp erp(engine);
-        erp.branch(1, QVariant(), 0);  // counter never started
-        erp.branch(2, 41, 0);          // counter behind the table: the counter wins
+        erp.branch(1, QVariant(), 0); // counter never started
+        erp.branch(2, 41, 0);         // counter behind the table: the counter wins
         test::insertRow(erp.db.raw(), QStringLiteral("lj_venda"), {{"idempresa", 1}, {"idloja", 2}, {"idvenda", 50}});
         test::insertRow(erp.db.raw(), QStringLiteral("lj_venda"), {{"idempresa", 1}, {"idloja", 3}, {"idvenda", 9}});
 
@@ -62,7 +62,8 @@ private Q_SLOTS:
         erp.branch(1, 0, 0);
         erp.branch(2, 0, 0);
         for (int entry = 1; entry <= 7; ++entry)
-            test::insertRow(erp.db.raw(), QStringLiteral("lj_entradas"), {{"idempresa", 1}, {"idloja", 1}, {"identrada", entry}, {"codigoref", entry}});
+            test::insertRow(erp.db.raw(), QStringLiteral("lj_entradas"),
+                            {{"idempresa", 1}, {"idloja", 1}, {"identrada", entry}, {"codigoref", entry}});
         QCOMPARE(NextEntryNumber(erp.conexao, 1), 8);
         QCOMPARE(erp.scalar("select seqentnota as v from filial where idfilial = 1").toInt(), 8);
         QCOMPARE(NextEntryNumber(erp.conexao, 2), 1); // stores keep separate counters
@@ -84,7 +85,8 @@ private Q_SLOTS:
     {
         QFETCH_GLOBAL(QString, engine);
         Erp erp(engine);
-        test::insertRow(erp.db.raw(), QStringLiteral("clientes"), {{"idcliente", 5}, {"nomecliente", "Maria das Graças"}});
+        test::insertRow(erp.db.raw(), QStringLiteral("clientes"),
+                        {{"idcliente", 5}, {"nomecliente", "Maria das Graças"}});
         test::insertRow(erp.db.raw(), QStringLiteral("clientes"), {{"idcliente", 6}, {"nomecliente", QVariant()}});
         QCOMPARE(CustomerName(erp.conexao, 5), QStringLiteral("Maria das Graças"));
         QCOMPARE(CustomerName(erp.conexao, 6), QString());

@@ -13,23 +13,27 @@ using namespace carvela;
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes) {
+void writeFile(const QString& path, const QByteArray& bytes)
+{
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
 }
 
-QByteArray readFile(const QString& path) {
+QByteArray readFile(const QString& path)
+{
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QByteArray utf8Lines(const QStringList& lines, const QString& lineEnd) {
+QByteArray utf8Lines(const QStringList& lines, const QString& lineEnd)
+{
     return (lines.join(lineEnd) + lineEnd).toUtf8();
 }
 
 // The boxes cbIntMov, cbClientes, cbFornecedores, cbProdutos, cbUsuarios, cbVendas, cbEntrada as 0/1.
-QString boxes(const StationState& state) {
+QString boxes(const StationState& state)
+{
     QString text;
     for (int i = 0; i < StationState::boxCount; ++i)
         text += state.box(StationState::Box(i)) ? u'1' : u'0';
@@ -39,7 +43,8 @@ QString boxes(const StationState& state) {
 const QString udlPath = QStringLiteral("C:\\Integração\\velcor.udl");
 
 // A station with every key chosen; cbClientes and cbUsuarios unticked.
-void fill(StationState& state) {
+void fill(StationState& state)
+{
     state.setEdtSql(udlPath);
     state.cbFilial().setKey(QStringLiteral("7"));
     for (int i = 0; i < StationState::boxCount; ++i)
@@ -78,7 +83,8 @@ private Q_SLOTS:
     void connectionString();
 };
 
-void TestSettings::readAtStartup_data() {
+void TestSettings::readAtStartup_data()
+{
     QTest::addColumn<QByteArray>("file"); // null: no file
     QTest::addColumn<QString>("error");
     QTest::addColumn<QString>("edtSql");
@@ -108,21 +114,20 @@ void TestSettings::readAtStartup_data() {
                                   << ""
                                   << "1"
                                   << "1111111" << 1000 << false << 1;
-    QTest::newRow("seTempo hex, rsAtiva 2")
-        << QByteArray("[Parametros]\r\nseTempo=0x1E\r\nrsAtiva=2\r\n") << ""
-        << ""
-        << "1"
-        << "1111111" << 30 << true << 1;
+    QTest::newRow("seTempo hex, rsAtiva 2") << QByteArray("[Parametros]\r\nseTempo=0x1E\r\nrsAtiva=2\r\n") << ""
+                                            << ""
+                                            << "1"
+                                            << "1111111" << 30 << true << 1;
     QTest::newRow("rsAtiva yes, seTempo missing") << QByteArray("[Parametros]\r\nrsAtiva=yes\r\n") << ""
                                                   << ""
                                                   << "1"
                                                   << "1111111" << 1 << false << 1;
     // Start-up stops at Filial: the boxes, the interval and the switch keep their initial state.
-    QTest::newRow("Filial empty")
-        << QByteArray("[Parametros]\r\nedtSql=C:\\Integração\\velcor.udl\r\nFilial=\r\nVendas=1\r\n"
-                      "seTempo=30\r\nrsAtiva=1\r\n")
-        << "'' is not a valid integer value" << udlPath << ""
-        << "0000000" << 1 << false << 1;
+    QTest::newRow("Filial empty") << QByteArray(
+                                         "[Parametros]\r\nedtSql=C:\\Integração\\velcor.udl\r\nFilial=\r\nVendas=1\r\n"
+                                         "seTempo=30\r\nrsAtiva=1\r\n")
+                                  << "'' is not a valid integer value" << udlPath << ""
+                                  << "0000000" << 1 << false << 1;
     // Saved on Windows by hand: Latin-1, names in other cases, blanks around the '='.
     QTest::newRow("hand-edited Latin-1")
         << QStringLiteral("; configuração\r\n[PARAMETROS]\r\n  EDTSQL =  C:\\Dados\\Conexão.udl  \r\n"
@@ -133,12 +138,12 @@ void TestSettings::readAtStartup_data() {
         << "30"
         << "1111101" << 1 << false << 30;
     QTest::newRow("value cut at 2047 characters")
-        << QByteArray("[Parametros]\r\nedtSql=" + QByteArray(3000, 'x') + "\r\n") << "" << QString(2047, u'x')
-        << "1"
+        << QByteArray("[Parametros]\r\nedtSql=" + QByteArray(3000, 'x') + "\r\n") << "" << QString(2047, u'x') << "1"
         << "1111111" << 1 << false << 1;
 }
 
-void TestSettings::readAtStartup() {
+void TestSettings::readAtStartup()
+{
     QFETCH(QByteArray, file);
     QTemporaryDir dir;
     const QString path = settings::filePath(dir.path());
@@ -161,18 +166,20 @@ void TestSettings::readAtStartup() {
     QTEST(settings::readFilialForLists(path), "filialForLists");
 }
 
-void TestSettings::readListKeys_data() {
+void TestSettings::readListKeys_data()
+{
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<bool>("cbIntMov");
     QTest::addColumn<QStringList>("keys"); // EdtTpDoc, edtOper, edtCcusto, edtCcusto2
 
     QTest::newRow("no file") << QByteArray() << true << QStringList{"1", "1", "1", "1"};
     QTest::newRow("stored keys")
-        << QByteArray("[Parametros]\r\nImoMov=0\r\nTpDoc=E01\r\nNatOper=5102\r\nCusto1=0\r\nCusto2=3\r\n")
-        << false << QStringList{"E01", "5102", "0", "3"};
+        << QByteArray("[Parametros]\r\nImoMov=0\r\nTpDoc=E01\r\nNatOper=5102\r\nCusto1=0\r\nCusto2=3\r\n") << false
+        << QStringList{"E01", "5102", "0", "3"};
 }
 
-void TestSettings::readListKeys() {
+void TestSettings::readListKeys()
+{
     QFETCH(QByteArray, file);
     QTemporaryDir dir;
     const QString path = settings::filePath(dir.path());
@@ -187,33 +194,33 @@ void TestSettings::readListKeys() {
     QTEST(keys, "keys");
 }
 
-void TestSettings::save_data() {
+void TestSettings::save_data()
+{
     QTest::addColumn<QByteArray>("before"); // null: no file
     QTest::addColumn<QString>("blank");     // the lookup control left at its empty value
     QTest::addColumn<bool>("directory");    // the path names a directory
     QTest::addColumn<QString>("error");     // %1: the path
     QTest::addColumn<QByteArray>("after");
 
-    const QString nullToString =
-        QStringLiteral("Could not convert variant of type (Null) into type (String)");
+    const QString nullToString = QStringLiteral("Could not convert variant of type (Null) into type (String)");
     const QByteArray handWritten("[Parametros]\nedtSql=old\nVendas=0\nCusto1=9\n[Agendamento]\nHora=08:00\n");
 
     QTest::newRow("new file") << QByteArray() << "" << false << ""
                               << utf8Lines(QStringList{"[Parametros]", "edtSql=" + udlPath} + savedKeys,
                                            QStringLiteral("\r\n"));
-    QTest::newRow("no branch chosen")
-        << handWritten << "cbFilial" << false << nullToString
-        << utf8Lines({"[Parametros]", "edtSql=" + udlPath, "Vendas=0", "Custo1=9"}, QStringLiteral("\n"));
+    QTest::newRow("no branch chosen") << handWritten << "cbFilial" << false << nullToString
+                                      << utf8Lines({"[Parametros]", "edtSql=" + udlPath, "Vendas=0", "Custo1=9"},
+                                                   QStringLiteral("\n"));
     QTest::newRow("fuel cost centre at 0")
         << handWritten << "edtCcusto" << false << nullToString
         << utf8Lines(QStringList{"[Parametros]", "edtSql=" + udlPath, "Vendas=1", "Custo1=9"} +
                          savedKeys.mid(0, 12).filter(QRegularExpression("^(?!Vendas=)")),
                      QStringLiteral("\n"));
-    QTest::newRow("path is a directory")
-        << QByteArray() << "" << true << "Unable to write to %1" << QByteArray();
+    QTest::newRow("path is a directory") << QByteArray() << "" << true << "Unable to write to %1" << QByteArray();
 }
 
-void TestSettings::save() {
+void TestSettings::save()
+{
     QFETCH(QByteArray, before);
     QFETCH(QString, blank);
     QFETCH(bool, directory);
@@ -245,7 +252,8 @@ void TestSettings::save() {
 
 // A file kept by hand on Windows: Latin-1, comments, names in other cases, two [Agendamento]
 // sections and the connection sections.
-void TestSettings::saveKeepsHandEditedFile() {
+void TestSettings::saveKeepsHandEditedFile()
+{
     const QString conMov = QStringLiteral("Provider=PostgreSQL;Data Source=10.0.0.5;Port=5432;"
                                           "Initial Catalog=postgres;User ID=u;Password=p");
     const QString conQuorim = QStringLiteral("Provider=SQLOLEDB.1;Data Source=10.0.0.6");
@@ -265,10 +273,10 @@ void TestSettings::saveKeepsHandEditedFile() {
                                            "[AGENDAMENTO]",
                                            "Dias=seg"} +
                                tail;
-    const QStringList after = head +
-                              QStringList{"[parametros]", "; escolhido pelo operador", "VENDAS=1",
-                                          "edtsql=" + udlPath, "Extra=mantém"} +
-                              savedKeys.filter(QRegularExpression("^(?!Vendas=)")) + tail;
+    const QStringList after =
+        head +
+        QStringList{"[parametros]", "; escolhido pelo operador", "VENDAS=1", "edtsql=" + udlPath, "Extra=mantém"} +
+        savedKeys.filter(QRegularExpression("^(?!Vendas=)")) + tail;
 
     QTemporaryDir dir;
     const QString path = settings::filePath(dir.path());
@@ -281,14 +289,13 @@ void TestSettings::saveKeepsHandEditedFile() {
     QCOMPARE(first, (after.join(crlf) + crlf).toLatin1());
     settings::save(path, state);
     QCOMPARE(readFile(path), first);
-    QCOMPARE(settings::connectionString(path, settings::cloudMovementSection,
-                                        settings::defaultCloudMovementConnection),
+    QCOMPARE(settings::connectionString(path, settings::cloudMovementSection, settings::defaultCloudMovementConnection),
              conMov);
-    QCOMPARE(settings::connectionString(path, settings::posSection, settings::defaultPosConnection),
-             conQuorim);
+    QCOMPARE(settings::connectionString(path, settings::posSection, settings::defaultPosConnection), conQuorim);
 }
 
-void TestSettings::connectionString_data() {
+void TestSettings::connectionString_data()
+{
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("expected"); // empty: the built-in default
 
@@ -300,7 +307,8 @@ void TestSettings::connectionString_data() {
     QTest::newRow("another connection's section") << QByteArray("[ConMov]\r\nConnectionString=X\r\n") << "";
 }
 
-void TestSettings::connectionString() {
+void TestSettings::connectionString()
+{
     QFETCH(QByteArray, file);
     QFETCH(QString, expected);
     QTemporaryDir dir;
@@ -308,9 +316,8 @@ void TestSettings::connectionString() {
     if (!file.isNull())
         writeFile(path, file);
 
-    QCOMPARE(
-        settings::connectionString(path, settings::cloudStoreSection, settings::defaultCloudStoreConnection),
-        expected.isEmpty() ? QString(settings::defaultCloudStoreConnection) : expected);
+    QCOMPARE(settings::connectionString(path, settings::cloudStoreSection, settings::defaultCloudStoreConnection),
+             expected.isEmpty() ? QString(settings::defaultCloudStoreConnection) : expected);
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

@@ -26,7 +26,8 @@ namespace {
 // Every secret in these cases contains this text, so a leak shows wherever it happens.
 const QString kSecretMark = QStringLiteral("Tr0ca");
 
-QByteArray encoded(const QString& text, const QByteArray& encoding) {
+QByteArray encoded(const QString& text, const QByteArray& encoding)
+{
     if (encoding == "utf-16le")
         return QByteArray("\xFF\xFE") + QByteArray(QStringEncoder(QStringConverter::Utf16LE).encode(text));
     if (encoding == "utf-16be")
@@ -37,21 +38,22 @@ QByteArray encoded(const QString& text, const QByteArray& encoding) {
 }
 
 // A data-link file as Windows writes it (header, comment line, init string), in the given encoding.
-QByteArray udl(const QString& initString, const QByteArray& encoding = "utf-16le") {
-    return encoded(QStringLiteral("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n") +
-                       initString + QStringLiteral("\r\n"),
+QByteArray udl(const QString& initString, const QByteArray& encoding = "utf-16le")
+{
+    return encoded(QStringLiteral("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n") + initString +
+                       QStringLiteral("\r\n"),
                    encoding);
 }
 
-QString render(const ConnectionSpec& spec) {
+QString render(const ConnectionSpec& spec)
+{
     const QString tail =
         QStringLiteral(" timeout=%1 secrets=%2").arg(spec.loginTimeoutSeconds).arg(spec.secrets().join(u'|'));
     switch (spec.engine) {
     case ConnectionSpec::Engine::Odbc:
         return QStringLiteral("odbc ") + spec.odbcConnectionString + tail;
     case ConnectionSpec::Engine::PostgreSql:
-        return QStringLiteral("pg %1 %2 %3 %4").arg(spec.host).arg(spec.port).arg(spec.database, spec.user) +
-               tail;
+        return QStringLiteral("pg %1 %2 %3 %4").arg(spec.host).arg(spec.port).arg(spec.database, spec.user) + tail;
     case ConnectionSpec::Engine::Sqlite:
         return QStringLiteral("sqlite %1 %2").arg(spec.sqliteFile, spec.sqliteSchema);
     }
@@ -63,14 +65,16 @@ QString render(const ConnectionSpec& spec) {
 class TestUdl : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase() {
+    void initTestCase()
+    {
 #ifdef Q_OS_WIN
         QSKIP("the expected connection strings are those of the FreeTDS driver");
 #endif
         QVERIFY(m_dir.isValid());
     }
 
-    void parsesInitStrings() {
+    void parsesInitStrings()
+    {
         QStringList seen;
         for (const auto& [key, value] :
              parseInitString(QStringLiteral(" Provider = SQLOLEDB.1 ;; User ID=sa;Password=\"a;b=\"\"c\"\"\";"
@@ -82,7 +86,8 @@ private Q_SLOTS:
 
     // content: the .udl file written first (none when empty); open: how it is opened, %1 being the
     // file's path (empty: readUdlFile); expected: render() of the result, %DIR% the file's folder.
-    void reads_data() {
+    void reads_data()
+    {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("open");
         QTest::addColumn<QString>("expected");
@@ -93,9 +98,8 @@ private Q_SLOTS:
         const QString secret = QStringLiteral("Tr0ca;=Me");
 
         QTest::newRow("SQLOLEDB.1, UTF-16LE, host\\instance")
-            << udl(QStringLiteral(
-                   "Provider=SQLOLEDB.1;Persist Security Info=True;User ID=sa;"
-                   "Password=\"Tr0ca;=Me\";Initial Catalog=Postos;Data Source=SERVIDOR\\SQLEXPRESS"))
+            << udl(QStringLiteral("Provider=SQLOLEDB.1;Persist Security Info=True;User ID=sa;"
+                                  "Password=\"Tr0ca;=Me\";Initial Catalog=Postos;Data Source=SERVIDOR\\SQLEXPRESS"))
             << QString()
             << QString(freeTds + "SERVIDOR\\SQLEXPRESS;DATABASE=Postos;UID=sa;PWD={Tr0ca;=Me};" + tds +
                        " timeout=15 secrets=" + secret)
@@ -120,14 +124,11 @@ private Q_SLOTS:
             << udl(QStringLiteral("Provider=SQLOLEDB;Data Source=(local);User ID=sa;Password=\"Tr0ca;=Me\""),
                    "utf-16be")
             << QStringLiteral("FILE NAME=%1")
-            << QString(freeTds + "localhost;PORT=1433;UID=sa;PWD={Tr0ca;=Me};" + tds +
-                       " timeout=15 secrets=" + secret)
+            << QString(freeTds + "localhost;PORT=1433;UID=sa;PWD={Tr0ca;=Me};" + tds + " timeout=15 secrets=" + secret)
             << "SQL Server localhost, usuário sa";
         QTest::newRow(". with an instance")
-            << udl(QStringLiteral("Provider=SQLOLEDB;Data Source=.\\SQLEXPRESS;User ID=sa;Password=Tr0ca"))
-            << QString()
-            << QString(freeTds + "localhost\\SQLEXPRESS;UID=sa;PWD={Tr0ca};" + tds +
-                       " timeout=15 secrets=Tr0ca")
+            << udl(QStringLiteral("Provider=SQLOLEDB;Data Source=.\\SQLEXPRESS;User ID=sa;Password=Tr0ca")) << QString()
+            << QString(freeTds + "localhost\\SQLEXPRESS;UID=sa;PWD={Tr0ca};" + tds + " timeout=15 secrets=Tr0ca")
             << "SQL Server localhost\\SQLEXPRESS, usuário sa";
         QTest::newRow("quoted values, keys in any case")
             << udl(QStringLiteral("provider=SQLOLEDB.1;; data source = srv ; initial catalog = 'Pos;to''s' ;"
@@ -159,21 +160,21 @@ private Q_SLOTS:
             << "sqlite dados/nuvem.db velcor"
             << "SQLite dados/nuvem.db (esquema velcor)";
         QTest::newRow("PostgreSQL")
-            << udl(QStringLiteral(
-                   "Provider=PostgreSQL;Data Source=127.0.0.1;Port=5432;Initial Catalog=postgres;"
-                   "Catalog=Contrato;Location=Matriz;User ID=carvela;Password=\"Tr0ca;=Me\";"
-                   "Connect Timeout=5"))
+            << udl(QStringLiteral("Provider=PostgreSQL;Data Source=127.0.0.1;Port=5432;Initial Catalog=postgres;"
+                                  "Catalog=Contrato;Location=Matriz;User ID=carvela;Password=\"Tr0ca;=Me\";"
+                                  "Connect Timeout=5"))
             << QString() << QString("pg 127.0.0.1 5432 postgres carvela timeout=5 secrets=" + secret)
             << "PostgreSQL 127.0.0.1:5432, banco postgres, usuário carvela";
     }
 
-    void reads() {
+    void reads()
+    {
         QFETCH(QByteArray, content);
         QFETCH(QString, open);
         QFETCH(QString, expected);
         QFETCH(QString, description);
-        const QString path = m_dir.filePath(
-            QString::fromLatin1(QTest::currentDataTag()).replace(u'\\', u'_') + QStringLiteral(".udl"));
+        const QString path =
+            m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(u'\\', u'_') + QStringLiteral(".udl"));
         if (!content.isEmpty())
             QVERIFY(writeFile(path, content));
 
@@ -191,7 +192,8 @@ private Q_SLOTS:
     }
 
     // Every failure names the file and never shows the password (all of them contain kSecretMark).
-    void rejects_data() {
+    void rejects_data()
+    {
         QTest::addColumn<bool>("exists");
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("message"); // %FILE%: the file's path
@@ -202,34 +204,28 @@ private Q_SLOTS:
                                   "Data Source=srv;Password=Tr0ca"))
             << "Autenticação do Windows (Integrated Security=SSPI) não está disponível neste sistema";
         QTest::newRow("unknown provider")
-            << true
-            << udl(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=c:\\x.mdb;Password=Tr0ca"))
+            << true << udl(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=c:\\x.mdb;Password=Tr0ca"))
             << "Provedor não suportado no arquivo %FILE%: Microsoft.Jet.OLEDB.4.0";
-        QTest::newRow("missing provider")
-            << true << udl(QStringLiteral("Data Source=srv;User ID=sa;Password=Tr0ca"))
-            << "Provedor não informado (Provider) no arquivo %FILE%";
+        QTest::newRow("missing provider") << true << udl(QStringLiteral("Data Source=srv;User ID=sa;Password=Tr0ca"))
+                                          << "Provedor não informado (Provider) no arquivo %FILE%";
         QTest::newRow("bad port quoting the password")
-            << true
-            << udl(QStringLiteral("Provider=SQLOLEDB;Data Source='srv,Tr0ca!';User ID=sa;Password=Tr0ca!"))
+            << true << udl(QStringLiteral("Provider=SQLOLEDB;Data Source='srv,Tr0ca!';User ID=sa;Password=Tr0ca!"))
             << "Porta inválida no servidor (Data Source) no arquivo %FILE%: srv,***";
-        QTest::newRow("no user") << true
-                                 << udl(QStringLiteral("Provider=SQLOLEDB;Data Source=srv;Password=Tr0ca"))
+        QTest::newRow("no user") << true << udl(QStringLiteral("Provider=SQLOLEDB;Data Source=srv;Password=Tr0ca"))
                                  << "Usuário do SQL Server não informado (User ID)";
         QTest::newRow("password FreeTDS cannot carry")
-            << true
-            << udl(QStringLiteral("Provider=SQLOLEDB;Data Source=srv;User ID=sa;Password=\"Tr0ca};x\""))
+            << true << udl(QStringLiteral("Provider=SQLOLEDB;Data Source=srv;User ID=sa;Password=\"Tr0ca};x\""))
             << "A senha (Password) contém a sequência \"};\", que o driver FreeTDS não aceita";
-        QTest::newRow("bad timeout")
-            << true
-            << udl(QStringLiteral("Provider=PostgreSQL;Data Source=h;Password=Tr0ca;Connect Timeout=x"))
-            << "Tempo limite de conexão inválido (Connect Timeout) no arquivo %FILE%: x";
+        QTest::newRow("bad timeout") << true
+                                     << udl(QStringLiteral(
+                                            "Provider=PostgreSQL;Data Source=h;Password=Tr0ca;Connect Timeout=x"))
+                                     << "Tempo limite de conexão inválido (Connect Timeout) no arquivo %FILE%: x";
         QTest::newRow("garbage bytes") << true << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\x10Tr0ca", 23)
                                        << "Arquivo de conexão ilegível";
         QTest::newRow("UTF-16 with an odd byte")
             << true << udl(QStringLiteral("Provider=SQLite;Data Source=x.db")).append('x')
             << "Arquivo de conexão ilegível (UTF-16 com número ímpar de bytes): %FILE%";
-        QTest::newRow("no header") << true
-                                   << encoded(QStringLiteral("Provider=SQLite;Password=Tr0ca\r\n"), "utf-8")
+        QTest::newRow("no header") << true << encoded(QStringLiteral("Provider=SQLite;Password=Tr0ca\r\n"), "utf-8")
                                    << "Arquivo de conexão sem o cabeçalho [oledb]: %FILE%";
         QTest::newRow("header only") << true << udl(QStringLiteral("; Tr0ca"))
                                      << "Arquivo de conexão sem a cadeia de conexão: %FILE%";
@@ -237,26 +233,26 @@ private Q_SLOTS:
         QTest::newRow("missing file") << false << QByteArray() << "Arquivo de conexão não encontrado: %FILE%";
     }
 
-    void rejects() {
+    void rejects()
+    {
         QFETCH(bool, exists);
         QFETCH(QByteArray, content);
         QFETCH(QString, message);
-        const QString path =
-            m_dir.filePath(QStringLiteral("rejected ") + QString::fromLatin1(QTest::currentDataTag()) +
-                           QStringLiteral(".udl"));
+        const QString path = m_dir.filePath(QStringLiteral("rejected ") + QString::fromLatin1(QTest::currentDataTag()) +
+                                            QStringLiteral(".udl"));
         if (exists)
             QVERIFY(writeFile(path, content));
         const QString nativePath = QDir::toNativeSeparators(path);
         const QString failure = test::failureOf([&] { readUdlFile(path); });
-        QVERIFY2(failure.contains(message.replace(QStringLiteral("%FILE%"), nativePath)),
-                 qPrintable(failure));
+        QVERIFY2(failure.contains(message.replace(QStringLiteral("%FILE%"), nativePath)), qPrintable(failure));
         QVERIFY2(failure.contains(nativePath), qPrintable(failure));
         QVERIFY2(!failure.contains(kSecretMark), qPrintable(failure));
     }
 
     // The FreeTDS string goes through the driver manager to the driver, which fails the login at once
     // against a loopback port where nothing listens.
-    void freeTdsTakesTheString() {
+    void freeTdsTakesTheString()
+    {
 #ifndef Q_OS_UNIX
         QSKIP("uses a POSIX socket to hold a closed port");
 #else
@@ -285,14 +281,14 @@ private Q_SLOTS:
         QSqlDatabase::removeDatabase(QStringLiteral("udl-probe"));
         ::close(fd);
         QVERIFY2(error.contains(QStringLiteral("[FreeTDS]")), qPrintable(error));
-        QVERIFY2(!error.contains(QStringLiteral("Data source name not found"), Qt::CaseInsensitive),
-                 qPrintable(error));
+        QVERIFY2(!error.contains(QStringLiteral("Data source name not found"), Qt::CaseInsensitive), qPrintable(error));
         QVERIFY2(!error.contains(kSecretMark), qPrintable(error));
 #endif
     }
 
 private:
-    static bool writeFile(const QString& path, const QByteArray& content) {
+    static bool writeFile(const QString& path, const QByteArray& content)
+    {
         QFile file(path);
         return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
     }

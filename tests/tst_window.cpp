@@ -38,7 +38,8 @@ class RecordingDialogs : public OperatorDialogs {
 public:
     void inform(const QString& text) override { informed.append(text); }
     void showError(const QString& text) override { errors.append(text); }
-    bool ask(const QString& title, const QString& text) override {
+    bool ask(const QString& title, const QString& text) override
+    {
         asked.append(title + u'|' + text);
         return !answers.isEmpty() && answers.takeFirst();
     }
@@ -53,7 +54,8 @@ public:
 // file that points at it, and the window over them.
 class Station {
 public:
-    Station() {
+    Station()
+    {
         QFile database(m_dir.filePath(QStringLiteral("erp.sqlite")));
         if (database.open(QIODevice::WriteOnly))
             database.close();
@@ -69,7 +71,8 @@ public:
 
     // [Parametros] with the given keys; the deployment connections stay in the folder, so that a
     // cycle, should one start, never goes looking for the field's servers.
-    void writeSettings(const QStringList& keys) {
+    void writeSettings(const QStringList& keys)
+    {
         const QString local = QStringLiteral("ConnectionString=Provider=SQLite;Data Source=") +
                               m_dir.filePath(QStringLiteral("erp.sqlite"));
         QStringList lines{QStringLiteral("[Parametros]")};
@@ -81,11 +84,11 @@ public:
         ini.write(lines.join(QStringLiteral("\r\n")).toUtf8());
     }
 
-    TFprincipalAdmin& start() {
+    TFprincipalAdmin& start()
+    {
         if (!QFile::exists(m_dir.filePath(QStringLiteral("Parametros.ini"))))
             writeSettings({});
-        m_window =
-            std::make_unique<TFprincipalAdmin>(m_dir.filePath(QStringLiteral("Parametros.ini")), dialogs);
+        m_window = std::make_unique<TFprincipalAdmin>(m_dir.filePath(QStringLiteral("Parametros.ini")), dialogs);
         return *m_window;
     }
 
@@ -100,14 +103,16 @@ private:
     std::unique_ptr<TFprincipalAdmin> m_window;
 };
 
-bool showAndWait(TFprincipalAdmin& window) {
+bool showAndWait(TFprincipalAdmin& window)
+{
     window.ShowMainWindow();
     return QTest::qWaitForWindowExposed(&window);
 }
 
 // Runs the application's loop until something in it ends the loop; action starts from inside it.
 // The guard only keeps a broken quit from hanging the run: it ends the loop with 1.
-int runLoop(const std::function<void()>& action) {
+int runLoop(const std::function<void()>& action)
+{
     QTimer::singleShot(0, action);
     QTimer guard;
     guard.setSingleShot(true);
@@ -117,7 +122,8 @@ int runLoop(const std::function<void()>& action) {
 }
 
 // What the operator reads on a control: a caption, a title, a tab's text, a hint.
-QString captionOf(TFprincipalAdmin& window, QObject* object) {
+QString captionOf(TFprincipalAdmin& window, QObject* object)
+{
     if (object == &window)
         return window.windowTitle();
     if (auto* pages = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
@@ -138,7 +144,8 @@ QString captionOf(TFprincipalAdmin& window, QObject* object) {
     return QStringLiteral("<no caption>");
 }
 
-LookupRow row(const QString& key, const QStringList& columns, const QString& closedText) {
+LookupRow row(const QString& key, const QStringList& columns, const QString& closedText)
+{
     return LookupRow{key, columns, closedText, {}};
 }
 
@@ -156,10 +163,11 @@ private Q_SLOTS:
     void captions();
 };
 
-void TestWindow::startsHiddenAndHidesOnClose() {
+void TestWindow::startsHiddenAndHidesOnClose()
+{
     Station station;
-    station.writeSettings({QStringLiteral("edtSql=") + station.udlPath(), QStringLiteral("seTempo=3"),
-                           QStringLiteral("rsAtiva=1")});
+    station.writeSettings(
+        {QStringLiteral("edtSql=") + station.udlPath(), QStringLiteral("seTempo=3"), QStringLiteral("rsAtiva=1")});
     TFprincipalAdmin& window = station.start();
     auto* pages = station.find<QTabWidget>(QStringLiteral("PageControl1"));
 
@@ -178,7 +186,8 @@ void TestWindow::startsHiddenAndHidesOnClose() {
     QVERIFY(station.dialogs.asked.isEmpty());
 }
 
-void TestWindow::fecharEndsWithoutQuestion() {
+void TestWindow::fecharEndsWithoutQuestion()
+{
     Station station;
     TFprincipalAdmin& window = station.start();
     QVERIFY(showAndWait(window));
@@ -190,13 +199,13 @@ void TestWindow::fecharEndsWithoutQuestion() {
     QVERIFY(station.dialogs.asked.isEmpty());
 }
 
-void TestWindow::sairAsksFirst() {
+void TestWindow::sairAsksFirst()
+{
     Station station;
     TFprincipalAdmin& window = station.start();
     QVERIFY(showAndWait(window));
     auto* sair = station.find<QPushButton>(QStringLiteral("Button1"));
-    const QString question =
-        QStringLiteral("Confirmação de Saida|Deseja Sair do Programa e parar as integrações?");
+    const QString question = QStringLiteral("Confirmação de Saida|Deseja Sair do Programa e parar as integrações?");
 
     station.dialogs.answers = {false};
     QTest::mouseClick(sair, Qt::LeftButton);
@@ -209,7 +218,8 @@ void TestWindow::sairAsksFirst() {
     QVERIFY(!window.isVisible());
 }
 
-void TestWindow::switchOnAndOff() {
+void TestWindow::switchOnAndOff()
+{
     Station station;
     TFprincipalAdmin& window = station.start();
     QVERIFY(showAndWait(window));
@@ -261,7 +271,8 @@ void TestWindow::switchOnAndOff() {
     QVERIFY(!timer3.isActive());
 }
 
-void TestWindow::lookupCombos() {
+void TestWindow::lookupCombos()
+{
     Station station;
     TFprincipalAdmin& window = station.start();
     QVERIFY(showAndWait(window));
@@ -279,9 +290,8 @@ void TestWindow::lookupCombos() {
     // The branch: the key shows its row, an unknown key shows nothing, picking sets the key,
     // Escape clears it.
     auto* filial = station.find<LookupCombo>(QStringLiteral("cbFilial"));
-    state.cbFilial().openList(
-        {row(QStringLiteral("1"), {QStringLiteral("Matriz")}, QStringLiteral("Matriz")),
-         row(QStringLiteral("2"), {QStringLiteral("Posto Sul")}, QStringLiteral("Posto Sul"))});
+    state.cbFilial().openList({row(QStringLiteral("1"), {QStringLiteral("Matriz")}, QStringLiteral("Matriz")),
+                               row(QStringLiteral("2"), {QStringLiteral("Posto Sul")}, QStringLiteral("Posto Sul"))});
     state.cbFilial().setKey(QStringLiteral("2"));
     QCOMPARE(filial->currentIndex(), 1);
     QCOMPARE(filial->shownText(), QStringLiteral("Posto Sul"));
@@ -301,8 +311,7 @@ void TestWindow::lookupCombos() {
     // The nature of operation: two headed columns in the list, Cfop-Descrição in the closed box.
     auto* oper = station.find<LookupCombo>(QStringLiteral("edtOper"));
     state.edtOper().openList(
-        {row(QStringLiteral("12"), {QStringLiteral("1102"), QStringLiteral("Compra")},
-             QStringLiteral("1102-Compra")),
+        {row(QStringLiteral("12"), {QStringLiteral("1102"), QStringLiteral("Compra")}, QStringLiteral("1102-Compra")),
          row(QStringLiteral("15"), {QStringLiteral("1653"), QStringLiteral("Combustível")},
              QStringLiteral("1653-Combustível"))});
     state.edtOper().setKey(QStringLiteral("15"));
@@ -317,8 +326,7 @@ void TestWindow::lookupCombos() {
 
     // A cost centre's empty value is "0".
     auto* custo = station.find<LookupCombo>(QStringLiteral("edtCcusto"));
-    state.edtCcusto().openList(
-        {row(QStringLiteral("3"), {QStringLiteral("Pista")}, QStringLiteral("Pista"))});
+    state.edtCcusto().openList({row(QStringLiteral("3"), {QStringLiteral("Pista")}, QStringLiteral("Pista"))});
     state.edtCcusto().setKey(QStringLiteral("3"));
     QCOMPARE(custo->currentIndex(), 0);
     custo->setFocus();
@@ -326,7 +334,8 @@ void TestWindow::lookupCombos() {
     QCOMPARE(state.edtCcusto().keyText(), QStringLiteral("0"));
 }
 
-void TestWindow::captions_data() {
+void TestWindow::captions_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<QRect>("geometry"); // in the parent; empty: sized by the platform or the text
 
@@ -361,7 +370,8 @@ void TestWindow::captions_data() {
     add("Fechar1", QStringLiteral("Fechar"));
 }
 
-void TestWindow::captions() {
+void TestWindow::captions()
+{
     QFETCH(QString, text);
     QFETCH(QRect, geometry);
     Station station;

@@ -103,13 +103,14 @@ void createDemoStation(const QString& directory)
     IniFile file(ini);
     const QString p = settings::parametrosSection;
     const std::pair<const char*, QString> keys[] = {
-        {"edtSql", udl}, {"Filial", "1"},  {"ImoMov", "1"},   {"Clientes", "1"}, {"Fornecedores", "1"},
-        {"Produtos", "1"}, {"Usuarios", "0"}, {"Vendas", "1"}, {"Entradas", "1"},  {"seTempo", "5"},
-        {"rsAtiva", "0"}, {"TpDoc", "2"},   {"NatOper", "2"},  {"Custo1", "1"},   {"Custo2", "2"},
+        {"edtSql", udl},   {"Filial", "1"},   {"ImoMov", "1"},  {"Clientes", "1"}, {"Fornecedores", "1"},
+        {"Produtos", "1"}, {"Usuarios", "0"}, {"Vendas", "1"},  {"Entradas", "1"}, {"seTempo", "5"},
+        {"rsAtiva", "0"},  {"TpDoc", "2"},    {"NatOper", "2"}, {"Custo1", "1"},   {"Custo2", "2"},
     };
     for (const auto& [key, value] : keys)
         file.setValue(p, QLatin1String(key), value);
-    file.setValue(settings::posSection, settings::connectionStringKey, QStringLiteral("Provider=SQLite;Data Source=") + pos);
+    file.setValue(settings::posSection, settings::connectionStringKey,
+                  QStringLiteral("Provider=SQLite;Data Source=") + pos);
     const QString cloudString = QStringLiteral("Provider=SQLite;Data Source=%1;Schema=velcor").arg(cloud);
     file.setValue(settings::cloudStoreSection, settings::connectionStringKey, cloudString);
     file.setValue(settings::cloudMovementSection, settings::connectionStringKey, cloudString);

@@ -14,7 +14,8 @@ namespace carvela {
 namespace {
 
 // One line per row, enough to tell whether the list changed since the model was filled.
-QString signature(const LookupRow& row) {
+QString signature(const LookupRow& row)
+{
     return row.key + u'\x1f' + row.closedText + u'\x1f' + row.columns.join(u'\x1e');
 }
 
@@ -23,7 +24,8 @@ QString signature(const LookupRow& row) {
 LookupCombo::LookupCombo(LookupControl& control, QWidget* parent)
     : QComboBox(parent)
     , m_control(control)
-    , m_model(new QStandardItemModel(this)) {
+    , m_model(new QStandardItemModel(this))
+{
     setObjectName(control.name());
     setModel(m_model);
     // Only the operator's choice reaches the control: activated() is not emitted for changes made
@@ -33,7 +35,8 @@ LookupCombo::LookupCombo(LookupControl& control, QWidget* parent)
     follow();
 }
 
-void LookupCombo::showColumns(const QStringList& headings, const QList<int>& widths) {
+void LookupCombo::showColumns(const QStringList& headings, const QList<int>& widths)
+{
     auto* table = new QTreeView(this);
     table->setRootIsDecorated(false);
     table->setItemsExpandable(false);
@@ -65,7 +68,8 @@ void LookupCombo::showColumns(const QStringList& headings, const QList<int>& wid
     fitColumns();
 }
 
-void LookupCombo::fitColumns() {
+void LookupCombo::fitColumns()
+{
     auto* table = qobject_cast<QTreeView*>(view());
     if (!table || m_columnWidths.isEmpty())
         return;
@@ -83,17 +87,20 @@ void LookupCombo::fitColumns() {
     table->setMinimumWidth(qMin(total + chrome, 2 * width()));
 }
 
-QString LookupCombo::shownText() const {
+QString LookupCombo::shownText() const
+{
     const LookupRow* row = m_control.current();
     return row ? row->closedText : QString();
 }
 
-void LookupCombo::initStyleOption(QStyleOptionComboBox* option) const {
+void LookupCombo::initStyleOption(QStyleOptionComboBox* option) const
+{
     QComboBox::initStyleOption(option);
     option->currentText = shownText();
 }
 
-void LookupCombo::keyPressEvent(QKeyEvent* event) {
+void LookupCombo::keyPressEvent(QKeyEvent* event)
+{
     // With the list dropped down, Escape only closes it (the popup handles that itself).
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && !view()->isVisible()) {
         m_control.clear();
@@ -103,7 +110,8 @@ void LookupCombo::keyPressEvent(QKeyEvent* event) {
     QComboBox::keyPressEvent(event);
 }
 
-void LookupCombo::follow() {
+void LookupCombo::follow()
+{
     rebuild();
     const int row = m_control.currentRow();
     if (currentIndex() != row)
@@ -111,7 +119,8 @@ void LookupCombo::follow() {
     update();
 }
 
-void LookupCombo::rebuild() {
+void LookupCombo::rebuild()
+{
     const QVector<LookupRow>& rows = m_control.rows();
     QStringList shown;
     shown.reserve(rows.size());
@@ -137,7 +146,8 @@ void LookupCombo::rebuild() {
     fitColumns();
 }
 
-void LookupCombo::pick(int index) {
+void LookupCombo::pick(int index)
+{
     const QVector<LookupRow>& rows = m_control.rows();
     if (index >= 0 && index < rows.size())
         m_control.setKey(rows.at(index).key);

@@ -47,17 +47,19 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(description));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
-    const QCommandLineOption dirOption(QStringLiteral("dir"), QStringLiteral("Folder of Parametros.ini."), QStringLiteral("DIR"));
+    const QCommandLineOption dirOption(QStringLiteral("dir"), QStringLiteral("Folder of Parametros.ini."),
+                                       QStringLiteral("DIR"));
     const QCommandLineOption show(QStringLiteral("show"), QStringLiteral("Show the window at start."));
     const QCommandLineOption headless(QStringLiteral("headless"), QStringLiteral("Run without a window."));
     const QCommandLineOption once(QStringLiteral("once"), QStringLiteral("Run cycles up to today, then exit."));
     const QCommandLineOption date(QStringLiteral("date"), QStringLiteral("First movement date for --once."),
                                   QStringLiteral("YYYY-MM-DD"));
-    const QCommandLineOption demo(QStringLiteral("demo"), QStringLiteral("Create a demo station in DIR."), QStringLiteral("DIR"));
+    const QCommandLineOption demo(QStringLiteral("demo"), QStringLiteral("Create a demo station in DIR."),
+                                  QStringLiteral("DIR"));
     parser.addOptions({help, dirOption, show, headless, once, date, demo});
     const bool parsed = parser.parse(arguments);
-    const bool windowless = !parsed || parser.isSet(help) || parser.isSet(headless) || parser.isSet(once) ||
-                            parser.isSet(demo);
+    const bool windowless =
+        !parsed || parser.isSet(help) || parser.isSet(headless) || parser.isSet(once) || parser.isSet(demo);
     // Modes without a window must run where there is no display at all.
     std::unique_ptr<QCoreApplication> app =
         windowless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);

@@ -8,7 +8,8 @@
 namespace carvela {
 namespace {
 
-QColor colourOf(StationStatus status) {
+QColor colourOf(StationStatus status)
+{
     switch (status) {
     case StationStatus::On:
         return {0x2E, 0x9D, 0x3C};
@@ -21,7 +22,8 @@ QColor colourOf(StationStatus status) {
 }
 
 // Half a circle of the given radius around centre, from startDegrees, with an arrow head at its end.
-void drawArrow(QPainter& painter, QPointF centre, qreal radius, qreal startDegrees) {
+void drawArrow(QPainter& painter, QPointF centre, qreal radius, qreal startDegrees)
+{
     const QRectF circle(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
     const qreal sweep = 140;
     QPainterPath arc;
@@ -42,7 +44,8 @@ void drawArrow(QPainter& painter, QPointF centre, qreal radius, qreal startDegre
     painter.drawPolygon(head);
 }
 
-QPixmap drawIcon(StationStatus status, int side) {
+QPixmap drawIcon(StationStatus status, int side)
+{
     QPixmap pixmap(side, side);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
@@ -66,7 +69,8 @@ QPixmap drawIcon(StationStatus status, int side) {
 
 } // namespace
 
-QIcon stationIcon(StationStatus status) {
+QIcon stationIcon(StationStatus status)
+{
     QIcon icon;
     for (const int side : {16, 32, 64})
         icon.addPixmap(drawIcon(status, side));

@@ -6,7 +6,8 @@
 namespace carvela {
 
 ToggleSwitch::ToggleSwitch(QWidget* parent)
-    : QAbstractButton(parent) {
+    : QAbstractButton(parent)
+{
     setCheckable(true);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);
@@ -16,11 +17,13 @@ ToggleSwitch::ToggleSwitch(QWidget* parent)
     setPalette(silver);
 }
 
-QSize ToggleSwitch::sizeHint() const {
+QSize ToggleSwitch::sizeHint() const
+{
     return {50, 60};
 }
 
-void ToggleSwitch::paintEvent(QPaintEvent*) {
+void ToggleSwitch::paintEvent(QPaintEvent*)
+{
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
 

@@ -37,7 +37,8 @@ using Bar = StationState::Bar;
 
 // A control of the window: its name, and where it sits in its parent (the operators know this
 // layout; it is placed by hand, not by a layout manager).
-template <typename Widget> Widget* place(Widget* widget, const QString& name, const QRect& geometry) {
+template <typename Widget> Widget* place(Widget* widget, const QString& name, const QRect& geometry)
+{
     widget->setObjectName(name);
     widget->setGeometry(geometry);
     return widget;
@@ -45,7 +46,8 @@ template <typename Widget> Widget* place(Widget* widget, const QString& name, co
 
 // A label sizes itself to its caption from its top-left corner, as the classic labels do, so a
 // caption is never cut when the window's font is not at hand and a wider one stands in.
-QLabel* autoSizeLabel(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry) {
+QLabel* autoSizeLabel(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry)
+{
     auto* label = place(new QLabel(caption, parent), name, geometry);
     const QSize hint = label->sizeHint();
     label->resize(qMax(geometry.width(), hint.width()), qMax(geometry.height(), hint.height()));
@@ -54,8 +56,8 @@ QLabel* autoSizeLabel(QWidget* parent, const QString& name, const QString& capti
 
 // A check box may grow to the right up to room pixels wide when its caption needs it (the font
 // that stands in for the classic one can be a little wider); it never reaches the next control.
-QCheckBox* checkBox(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry,
-                    int room = 0) {
+QCheckBox* checkBox(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry, int room = 0)
+{
     auto* box = place(new QCheckBox(caption, parent), name, geometry);
     const int needed = box->sizeHint().width();
     if (needed > geometry.width())
@@ -63,7 +65,8 @@ QCheckBox* checkBox(QWidget* parent, const QString& name, const QString& caption
     return box;
 }
 
-QProgressBar* progressBar(QWidget* parent, const QString& name, const QRect& geometry) {
+QProgressBar* progressBar(QWidget* parent, const QString& name, const QRect& geometry)
+{
     auto* bar = place(new QProgressBar(parent), name, geometry);
     bar->setRange(0, 100);
     bar->setValue(0);
@@ -71,16 +74,18 @@ QProgressBar* progressBar(QWidget* parent, const QString& name, const QRect& geo
     return bar;
 }
 
-QGroupBox* groupBox(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry) {
+QGroupBox* groupBox(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry)
+{
     return place(new QGroupBox(caption, parent), name, geometry);
 }
 
 // "MS Sans Serif" 8 pt where it exists; elsewhere a sans-serif face of the same size and no wider,
 // since the captions were fitted to that font (a condensed face before the wide Linux default).
-QFont windowFont() {
+QFont windowFont()
+{
     QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Tahoma"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
                       QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(8);
@@ -89,7 +94,8 @@ QFont windowFont() {
 
 // The log keeps carriage returns inside an entry (the cycle's error entries put the message on a
 // line of its own that way); the text view shows each as a line break.
-QString logLines(const QString& entry) {
+QString logLines(const QString& entry)
+{
     QString text = entry;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(u'\r', u'\n');
@@ -99,16 +105,21 @@ QString logLines(const QString& entry) {
 } // namespace
 
 TFprincipalAdmin::TFprincipalAdmin(const QString& settingsPath, QWidget* parent)
-    : TFprincipalAdmin(settingsPath, nullptr, parent) {}
+    : TFprincipalAdmin(settingsPath, nullptr, parent)
+{
+}
 
 TFprincipalAdmin::TFprincipalAdmin(const QString& settingsPath, OperatorDialogs& dialogs, QWidget* parent)
-    : TFprincipalAdmin(settingsPath, &dialogs, parent) {}
+    : TFprincipalAdmin(settingsPath, &dialogs, parent)
+{
+}
 
 TFprincipalAdmin::TFprincipalAdmin(const QString& settingsPath, OperatorDialogs* dialogs, QWidget* parent)
     : QMainWindow(parent)
     , m_ownDialogs(dialogs ? nullptr : std::make_unique<WidgetDialogs>(this))
     , m_dialogs(dialogs ? *dialogs : *m_ownDialogs)
-    , m_integration(settingsPath, m_dialogs) {
+    , m_integration(settingsPath, m_dialogs)
+{
     // A tray program: windows come and go (this one hides, message boxes close) while the process
     // runs on; only "Fechar" and a confirmed "Sair do Sistema" end it.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -121,7 +132,8 @@ TFprincipalAdmin::TFprincipalAdmin(const QString& settingsPath, OperatorDialogs*
 
 TFprincipalAdmin::~TFprincipalAdmin() = default;
 
-void TFprincipalAdmin::buildWindow() {
+void TFprincipalAdmin::buildWindow()
+{
     setObjectName(QStringLiteral("FprincipalAdmin"));
     setWindowTitle(QStringLiteral("Carvela Versão 3.1 - Tessarim"));
     setFont(windowFont());
@@ -144,7 +156,8 @@ void TFprincipalAdmin::buildWindow() {
     setCentralWidget(client);
 }
 
-QWidget* TFprincipalAdmin::buildImportacao() {
+QWidget* TFprincipalAdmin::buildImportacao()
+{
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("TabSheet2"));
 
@@ -156,21 +169,20 @@ QWidget* TFprincipalAdmin::buildImportacao() {
     m_switch = place(new ToggleSwitch(page), QStringLiteral("rsAtiva"), {142, 6, 50, 60});
     m_switch->setToolTip(QStringLiteral("Ativa ou Desativa integrador"));
 
-    auto* cloud = groupBox(page, QStringLiteral("GroupBox1"), QStringLiteral("Integração nas Nuvens"),
-                           {200, 14, 197, 49});
+    auto* cloud =
+        groupBox(page, QStringLiteral("GroupBox1"), QStringLiteral("Integração nas Nuvens"), {200, 14, 197, 49});
     auto box = [this](Box which, QCheckBox* check) { m_boxes[static_cast<int>(which)] = check; };
     auto bar = [this](Bar which, QProgressBar* progress) { m_bars[static_cast<int>(which)] = progress; };
-    box(Box::cbIntMov, checkBox(cloud, QStringLiteral("cbIntMov"),
-                                QStringLiteral("Importação Movimento Bancário"), {12, 20, 178, 17}, 183));
+    box(Box::cbIntMov, checkBox(cloud, QStringLiteral("cbIntMov"), QStringLiteral("Importação Movimento Bancário"),
+                                {12, 20, 178, 17}, 183));
 
-    box(Box::cbProdutos, checkBox(page, QStringLiteral("cbProdutos"), QStringLiteral("Atualizar Produtos"),
-                                  {4, 70, 122, 17}, 132));
+    box(Box::cbProdutos,
+        checkBox(page, QStringLiteral("cbProdutos"), QStringLiteral("Atualizar Produtos"), {4, 70, 122, 17}, 132));
     bar(Bar::pbProdutos, progressBar(page, QStringLiteral("pbProdutos"), {140, 70, 549, 17}));
     box(Box::cbUsuarios,
         checkBox(page, QStringLiteral("cbUsuarios"), QStringLiteral("Usuários"), {4, 90, 122, 17}, 132));
     bar(Bar::pbUsuarios, progressBar(page, QStringLiteral("pbUsuarios"), {140, 90, 549, 17}));
-    box(Box::cbVendas,
-        checkBox(page, QStringLiteral("cbVendas"), QStringLiteral("Vendas"), {4, 111, 122, 17}, 132));
+    box(Box::cbVendas, checkBox(page, QStringLiteral("cbVendas"), QStringLiteral("Vendas"), {4, 111, 122, 17}, 132));
     bar(Bar::pbVendas, progressBar(page, QStringLiteral("pbVendas"), {140, 111, 549, 17}));
     box(Box::cbEntrada,
         checkBox(page, QStringLiteral("cbEntrada"), QStringLiteral("Entradas"), {4, 131, 122, 17}, 132));
@@ -184,10 +196,10 @@ QWidget* TFprincipalAdmin::buildImportacao() {
 
     // Customers and suppliers follow the settings file only; the operator neither sees nor
     // changes them.
-    box(Box::cbClientes, checkBox(page, QStringLiteral("cbClientes"), QStringLiteral("Atualizar Clientes"),
-                                  {704, 69, 122, 17}));
-    box(Box::cbFornecedores, checkBox(page, QStringLiteral("cbFornecedores"),
-                                      QStringLiteral("Atualizar Fornecedores"), {704, 89, 122, 17}));
+    box(Box::cbClientes,
+        checkBox(page, QStringLiteral("cbClientes"), QStringLiteral("Atualizar Clientes"), {704, 69, 122, 17}));
+    box(Box::cbFornecedores,
+        checkBox(page, QStringLiteral("cbFornecedores"), QStringLiteral("Atualizar Fornecedores"), {704, 89, 122, 17}));
     bar(Bar::pbClientes, progressBar(page, QStringLiteral("pbClientes"), {828, 69, 348, 17}));
     bar(Bar::pbFornecedor, progressBar(page, QStringLiteral("pbFornecedor"), {828, 89, 348, 17}));
     for (QWidget* hidden : {static_cast<QWidget*>(m_boxes[static_cast<int>(Box::cbClientes)]),
@@ -211,50 +223,46 @@ QWidget* TFprincipalAdmin::buildImportacao() {
     return page;
 }
 
-QWidget* TFprincipalAdmin::buildConfiguracoes() {
+QWidget* TFprincipalAdmin::buildConfiguracoes()
+{
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("TabSheet3"));
     StationState& state = m_integration.state();
 
-    autoSizeLabel(page, QStringLiteral("Label2"),
-                  QStringLiteral("Arquivo de Comunicação de acesso SQL-Server"), {6, 7, 229, 13});
+    autoSizeLabel(page, QStringLiteral("Label2"), QStringLiteral("Arquivo de Comunicação de acesso SQL-Server"),
+                  {6, 7, 229, 13});
     m_edtSql = place(new QLineEdit(page), QStringLiteral("edtSql"), {6, 24, 399, 21});
-    QAction* browse =
-        m_edtSql->addAction(style()->standardIcon(QStyle::SP_DirOpenIcon), QLineEdit::TrailingPosition);
+    QAction* browse = m_edtSql->addAction(style()->standardIcon(QStyle::SP_DirOpenIcon), QLineEdit::TrailingPosition);
     browse->setObjectName(QStringLiteral("edtSqlBrowse"));
     browse->setToolTip(QStringLiteral("Procurar o arquivo .udl"));
     connect(browse, &QAction::triggered, this, &TFprincipalAdmin::browseEdtSql);
 
     auto* branch = groupBox(page, QStringLiteral("GroupBox3"), QStringLiteral("Filial"), {6, 51, 400, 47});
-    auto* cbFilial =
-        place(new LookupCombo(state.cbFilial(), branch), QStringLiteral("cbFilial"), {8, 16, 383, 21});
+    auto* cbFilial = place(new LookupCombo(state.cbFilial(), branch), QStringLiteral("cbFilial"), {8, 16, 383, 21});
     cbFilial->setMaxVisibleItems(8);
 
     auto* docType =
         groupBox(page, QStringLiteral("GbTpDocumento"), QStringLiteral("Tipo Documento"), {6, 107, 276, 45});
-    auto* tpDoc =
-        place(new LookupCombo(state.EdtTpDoc(), docType), QStringLiteral("EdtTpDoc"), {8, 16, 259, 21});
+    auto* tpDoc = place(new LookupCombo(state.EdtTpDoc(), docType), QStringLiteral("EdtTpDoc"), {8, 16, 259, 21});
     tpDoc->showColumns({}, {0, 36});
     tpDoc->setMaxVisibleItems(20);
 
-    auto* interval =
-        groupBox(page, QStringLiteral("GroupBox2"), QStringLiteral("Tempo Seg"), {321, 102, 83, 49});
+    auto* interval = groupBox(page, QStringLiteral("GroupBox2"), QStringLiteral("Tempo Seg"), {321, 102, 83, 49});
     m_seTempo = place(new QSpinBox(interval), QStringLiteral("seTempo"), {9, 17, 65, 22});
     m_seTempo->setRange(StationState::seTempoMinimum, StationState::seTempoMaximum);
 
-    auto* nature = groupBox(page, QStringLiteral("GroupBox20"), QStringLiteral("Natureza de Operação"),
-                            {6, 159, 276, 45});
+    auto* nature =
+        groupBox(page, QStringLiteral("GroupBox20"), QStringLiteral("Natureza de Operação"), {6, 159, 276, 45});
     auto* oper = place(new LookupCombo(state.edtOper(), nature), QStringLiteral("edtOper"), {8, 16, 259, 21});
     oper->showColumns({QStringLiteral("Cfop"), QStringLiteral("Descrição")}, {30, 75});
 
     QFont costFont;
     costFont.setPointSize(9);
-    auto* fuel = groupBox(page, QStringLiteral("GroupBox24"), QStringLiteral("Centro Custo Combustíveis"),
-                          {6, 206, 237, 45});
-    auto* misc = groupBox(page, QStringLiteral("GroupBox4"), QStringLiteral("Centro Custo Diversos"),
-                          {250, 206, 237, 45});
-    for (auto [group, control] :
-         {std::pair{fuel, &state.edtCcusto()}, std::pair{misc, &state.edtCcusto2()}}) {
+    auto* fuel =
+        groupBox(page, QStringLiteral("GroupBox24"), QStringLiteral("Centro Custo Combustíveis"), {6, 206, 237, 45});
+    auto* misc =
+        groupBox(page, QStringLiteral("GroupBox4"), QStringLiteral("Centro Custo Diversos"), {250, 206, 237, 45});
+    for (auto [group, control] : {std::pair{fuel, &state.edtCcusto()}, std::pair{misc, &state.edtCcusto2()}}) {
         auto* cost = place(new LookupCombo(*control, group), control->name(), {8, 16, 217, 21});
         cost->setMaxVisibleItems(15);
         cost->setFrame(false);
@@ -277,13 +285,14 @@ QWidget* TFprincipalAdmin::buildConfiguracoes() {
     return page;
 }
 
-QWidget* TFprincipalAdmin::buildPanel() {
+QWidget* TFprincipalAdmin::buildPanel()
+{
     auto* panel = new QWidget;
     panel->setObjectName(QStringLiteral("Panel1"));
     panel->setFixedHeight(33);
 
-    auto* quit = place(new QPushButton(QStringLiteral("Sair do Sistema"), panel), QStringLiteral("Button1"),
-                       {3, 1, 104, 29});
+    auto* quit =
+        place(new QPushButton(QStringLiteral("Sair do Sistema"), panel), QStringLiteral("Button1"), {3, 1, 104, 29});
     auto* save = place(new QPushButton(QStringLiteral("Salvar Parametros"), panel), QStringLiteral("BitBtn5"),
                        {115, 1, 104, 29});
     for (QPushButton* button : {quit, save}) {
@@ -295,7 +304,8 @@ QWidget* TFprincipalAdmin::buildPanel() {
     return panel;
 }
 
-void TFprincipalAdmin::buildTray() {
+void TFprincipalAdmin::buildTray()
+{
     m_trayMenu = new QMenu(this);
     m_trayMenu->setObjectName(QStringLiteral("PopupMenu2"));
     QAction* open = m_trayMenu->addAction(QStringLiteral("Abrir Aplicativo"));
@@ -320,15 +330,15 @@ void TFprincipalAdmin::buildTray() {
         m_tray->show();
 }
 
-void TFprincipalAdmin::bindState() {
+void TFprincipalAdmin::bindState()
+{
     StationState& state = m_integration.state();
 
     // Operator → state. The state is the context of these connections, so none outlives it, and
     // it signals only real changes, so the way back (state → widget) ends at the widget.
     for (int i = 0; i < StationState::boxCount; ++i) {
         const auto which = Box(i);
-        connect(m_boxes[i], &QCheckBox::toggled, &state,
-                [&state, which](bool on) { state.setBox(which, on); });
+        connect(m_boxes[i], &QCheckBox::toggled, &state, [&state, which](bool on) { state.setBox(which, on); });
     }
     connect(m_seTempo, &QSpinBox::valueChanged, &state, &StationState::setSeTempo);
     connect(m_date, &QDateEdit::dateChanged, &state, &StationState::setMovementDate);
@@ -355,8 +365,7 @@ void TFprincipalAdmin::bindState() {
     connect(&state, &StationState::progressChanged, this, &TFprincipalAdmin::showProgress);
     connect(&state, &StationState::logAppended, this, &TFprincipalAdmin::appendLog);
     connect(&state, &StationState::logCleared, this, &TFprincipalAdmin::showLog);
-    connect(&m_integration, &Integration::listLoadingErrorChanged, this,
-            &TFprincipalAdmin::showListLoadingError);
+    connect(&m_integration, &Integration::listLoadingErrorChanged, this, &TFprincipalAdmin::showListLoadingError);
     connect(&m_integration, &Integration::cycleFinished, this, [this](bool failed) {
         m_lastCycleFailed = failed;
         showStatus();
@@ -376,7 +385,8 @@ void TFprincipalAdmin::bindState() {
     showListLoadingError(m_integration.listLoadingError());
 }
 
-void TFprincipalAdmin::FormCreate() {
+void TFprincipalAdmin::FormCreate()
+{
     m_pages->setCurrentIndex(0);
     try {
         m_integration.FormCreate();
@@ -386,24 +396,28 @@ void TFprincipalAdmin::FormCreate() {
     }
 }
 
-void TFprincipalAdmin::ShowMainWindow() {
+void TFprincipalAdmin::ShowMainWindow()
+{
     show();
     raise();
     activateWindow();
 }
 
-void TFprincipalAdmin::closeEvent(QCloseEvent* event) {
+void TFprincipalAdmin::closeEvent(QCloseEvent* event)
+{
     // Closing only hides the window: the integration runs on behind the tray icon.
     event->ignore();
     hide();
 }
 
-void TFprincipalAdmin::rsAtivaClick(bool on) {
+void TFprincipalAdmin::rsAtivaClick(bool on)
+{
     m_integration.state().setRsAtiva(on);
     m_integration.rsAtivaClick();
 }
 
-void TFprincipalAdmin::Button1Click() {
+void TFprincipalAdmin::Button1Click()
+{
     if (!m_dialogs.ask(QStringLiteral("Confirmação de Saida"),
                        QStringLiteral("Deseja Sair do Programa e parar as integrações?")))
         return;
@@ -411,24 +425,27 @@ void TFprincipalAdmin::Button1Click() {
     QApplication::quit();
 }
 
-void TFprincipalAdmin::suitempBitBtn5Click() {
+void TFprincipalAdmin::suitempBitBtn5Click()
+{
     m_integration.saveSettings();
 }
 
-void TFprincipalAdmin::Fechar1Click() {
+void TFprincipalAdmin::Fechar1Click()
+{
     // Hidden first: the application's quit asks every visible window to close, and this one
     // refuses (it only hides).
     hide();
     QApplication::quit();
 }
 
-void TFprincipalAdmin::browseEdtSql() {
+void TFprincipalAdmin::browseEdtSql()
+{
     const QString current = m_edtSql->text();
-    const QString folder = current.isEmpty() ? QFileInfo(m_integration.settingsPath()).absolutePath()
-                                             : QFileInfo(current).absolutePath();
-    const QString chosen = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Arquivo de Comunicação de acesso SQL-Server"), folder,
-        QStringLiteral("Arquivos de vínculo de dados (*.udl);;Todos os arquivos (*)"));
+    const QString folder =
+        current.isEmpty() ? QFileInfo(m_integration.settingsPath()).absolutePath() : QFileInfo(current).absolutePath();
+    const QString chosen =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Arquivo de Comunicação de acesso SQL-Server"), folder,
+                                     QStringLiteral("Arquivos de vínculo de dados (*.udl);;Todos os arquivos (*)"));
     if (chosen.isEmpty())
         return;
     const QString path = QDir::toNativeSeparators(chosen);
@@ -436,19 +453,22 @@ void TFprincipalAdmin::browseEdtSql() {
     m_integration.state().setEdtSql(path);
 }
 
-void TFprincipalAdmin::showListLoadingError(const QString& message) {
+void TFprincipalAdmin::showListLoadingError(const QString& message)
+{
     m_listError->setText(message);
     m_listError->setToolTip(message);
 }
 
-void TFprincipalAdmin::showLog() {
+void TFprincipalAdmin::showLog()
+{
     QStringList lines;
     for (const QString& entry : m_integration.state().memo())
         lines.append(logLines(entry));
     m_memo->setPlainText(lines.join(u'\n'));
 }
 
-void TFprincipalAdmin::appendLog(const QString& entry) {
+void TFprincipalAdmin::appendLog(const QString& entry)
+{
     // A new entry is a new line, also after the empty line the log starts with; only in a log
     // cleared to nothing does it take the first line.
     if (m_integration.state().memo().size() <= 1) {
@@ -462,7 +482,8 @@ void TFprincipalAdmin::appendLog(const QString& entry) {
     m_memo->verticalScrollBar()->setValue(m_memo->verticalScrollBar()->maximum());
 }
 
-void TFprincipalAdmin::showProgress(Bar which) {
+void TFprincipalAdmin::showProgress(Bar which)
+{
     const StationState::Progress progress = m_integration.state().progress(which);
     QProgressBar* bar = m_bars[static_cast<int>(which)];
     // A range of 0..0 would turn the bar into a busy indicator; an empty run shows an empty bar.
@@ -471,7 +492,8 @@ void TFprincipalAdmin::showProgress(Bar which) {
     bar->setValue(qBound(0, progress.position, maximum));
 }
 
-void TFprincipalAdmin::showStatus() {
+void TFprincipalAdmin::showStatus()
+{
     const StationStatus status = !m_integration.state().rsAtiva() ? StationStatus::Off
                                  : m_lastCycleFailed              ? StationStatus::Failed
                                                                   : StationStatus::On;

@@ -11,16 +11,20 @@ const QString title = QStringLiteral("Carvela");
 } // namespace
 
 WidgetDialogs::WidgetDialogs(QWidget* window)
-    : m_window(window) {}
+    : m_window(window)
+{
+}
 
 WidgetDialogs::~WidgetDialogs() = default;
 
-void WidgetDialogs::inform(const QString& text) {
+void WidgetDialogs::inform(const QString& text)
+{
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, m_window);
     box.exec();
 }
 
-void WidgetDialogs::showError(const QString& text) {
+void WidgetDialogs::showError(const QString& text)
+{
     if (m_errorBox) {
         m_errorBox->setText(text);
         m_errorBox->raise();
@@ -34,11 +38,13 @@ void WidgetDialogs::showError(const QString& text) {
     box->open();
 }
 
-QMessageBox* WidgetDialogs::errorBox() const {
+QMessageBox* WidgetDialogs::errorBox() const
+{
     return m_errorBox;
 }
 
-bool WidgetDialogs::ask(const QString& questionTitle, const QString& text) {
+bool WidgetDialogs::ask(const QString& questionTitle, const QString& text)
+{
     QMessageBox box(QMessageBox::Question, questionTitle, text, QMessageBox::Yes | QMessageBox::No, m_window);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;

@@ -95,7 +95,8 @@ const Mapping& BankMovementImport::movementMapping()
         toDateTime("Data", "data_lancamento"),
         computed("Idfilial", [](RowContext& row) { return QVariant(row.source.asInt(QStringLiteral("id_loja"))); }),
         text("Hora", "hora_lancamento"),
-        computed("IdmovNuvens", [](RowContext& row) { return QVariant(row.source.asInt(QStringLiteral("idmovimento"))); }),
+        computed("IdmovNuvens",
+                 [](RowContext& row) { return QVariant(row.source.asInt(QStringLiteral("idmovimento"))); }),
     };
     return mapping;
 }

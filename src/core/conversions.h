@@ -1,9 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <QDate>
 #include <QDateTime>
 #include <QString>
-#include <optional>
 
 // The conversion words of the mapping tables, with the error texts the operator knows.
 namespace carvela::convert {

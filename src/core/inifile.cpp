@@ -15,7 +15,8 @@ namespace {
 const QByteArray utf8Bom = QByteArrayLiteral("\xEF\xBB\xBF");
 
 // "[name]" gives the name between the brackets; any other line gives nothing.
-std::optional<QString> sectionOf(const QString& line) {
+std::optional<QString> sectionOf(const QString& line)
+{
     const QString text = line.trimmed();
     if (!text.startsWith(u'['))
         return std::nullopt;
@@ -26,17 +27,20 @@ std::optional<QString> sectionOf(const QString& line) {
 }
 
 // Position of the '=' of a key line; -1 for headers, comments and lines without one.
-qsizetype separatorOf(const QString& line) {
+qsizetype separatorOf(const QString& line)
+{
     if (line.trimmed().startsWith(u';') || sectionOf(line))
         return -1;
     return line.indexOf(u'=');
 }
 
-bool sameName(const QString& a, const QString& b) {
+bool sameName(const QString& a, const QString& b)
+{
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-qsizetype findSection(const QStringList& lines, const QString& section) {
+qsizetype findSection(const QStringList& lines, const QString& section)
+{
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const auto name = sectionOf(lines.at(i));
         if (name && sameName(*name, section))
@@ -46,14 +50,16 @@ qsizetype findSection(const QStringList& lines, const QString& section) {
 }
 
 // The line after the last line of the section that starts at header.
-qsizetype sectionEnd(const QStringList& lines, qsizetype header) {
+qsizetype sectionEnd(const QStringList& lines, qsizetype header)
+{
     qsizetype end = header + 1;
     while (end < lines.size() && !sectionOf(lines.at(end)))
         ++end;
     return end;
 }
 
-qsizetype findKey(const QStringList& lines, qsizetype header, const QString& key) {
+qsizetype findKey(const QStringList& lines, qsizetype header, const QString& key)
+{
     const qsizetype end = sectionEnd(lines, header);
     for (qsizetype i = header + 1; i < end; ++i) {
         const QString& line = lines.at(i);
@@ -67,7 +73,8 @@ qsizetype findKey(const QStringList& lines, qsizetype header, const QString& key
 } // namespace
 
 IniFile::IniFile(QString path)
-    : m_path(std::move(path)) {
+    : m_path(std::move(path))
+{
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly))
         return;
@@ -95,7 +102,8 @@ IniFile::IniFile(QString path)
     }
 }
 
-QString IniFile::value(const QString& section, const QString& key, const QString& fallback) const {
+QString IniFile::value(const QString& section, const QString& key, const QString& fallback) const
+{
     const qsizetype header = findSection(m_lines, section);
     if (header < 0)
         return fallback;
@@ -106,7 +114,8 @@ QString IniFile::value(const QString& section, const QString& key, const QString
     return line.mid(separatorOf(line) + 1).trimmed().left(maxValueLength);
 }
 
-void IniFile::setValue(const QString& section, const QString& key, const QString& value) {
+void IniFile::setValue(const QString& section, const QString& key, const QString& value)
+{
     QStringList lines = m_lines;
     const qsizetype header = findSection(lines, section);
     if (header < 0) {
@@ -125,7 +134,8 @@ void IniFile::setValue(const QString& section, const QString& key, const QString
     write(lines);
 }
 
-void IniFile::removeSection(const QString& section) {
+void IniFile::removeSection(const QString& section)
+{
     QStringList lines = m_lines;
     bool removed = false;
     for (qsizetype header; (header = findSection(lines, section)) >= 0; removed = true)
@@ -134,7 +144,8 @@ void IniFile::removeSection(const QString& section) {
         write(lines);
 }
 
-void IniFile::write(const QStringList& lines) {
+void IniFile::write(const QStringList& lines)
+{
     QString text;
     for (const QString& line : lines)
         text += line + m_lineEnd;

@@ -1,11 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
 #include <QVector>
-#include <optional>
 
 namespace carvela {
 

@@ -38,17 +38,20 @@ const QString one = QStringLiteral("1");
 const QString zero = QStringLiteral("0");
 
 // A check box is ticked exactly when its key reads "1"; a missing key reads "1".
-bool readBox(const IniFile& ini, QLatin1String key) {
+bool readBox(const IniFile& ini, QLatin1String key)
+{
     return ini.value(parametrosSection, key, one) == one;
 }
 
 } // namespace
 
-QString filePath(const QString& directory) {
+QString filePath(const QString& directory)
+{
     return QDir(directory).filePath(fileName);
 }
 
-void readAtStartup(const QString& path, StationState& state) {
+void readAtStartup(const QString& path, StationState& state)
+{
     const IniFile ini(path);
     state.setEdtSql(ini.value(parametrosSection, edtSqlKey));
     state.cbFilial().setKey(QString::number(convert::toInt(ini.value(parametrosSection, filialKey, one))));
@@ -58,11 +61,13 @@ void readAtStartup(const QString& path, StationState& state) {
     state.setRsAtiva(convert::toIntOr(ini.value(parametrosSection, rsAtivaKey), 0) != 0);
 }
 
-int readFilialForLists(const QString& path) {
+int readFilialForLists(const QString& path)
+{
     return convert::toIntOr(IniFile(path).value(parametrosSection, filialKey, one), 1);
 }
 
-void readListKeys(const QString& path, StationState& state) {
+void readListKeys(const QString& path, StationState& state)
+{
     const IniFile ini(path);
     state.setBox(StationState::Box::cbIntMov, readBox(ini, boxKeys[0].key));
     state.EdtTpDoc().setKey(ini.value(parametrosSection, tpDocKey, one));
@@ -71,12 +76,11 @@ void readListKeys(const QString& path, StationState& state) {
     state.edtCcusto2().setKey(ini.value(parametrosSection, custo2Key, one));
 }
 
-void save(const QString& path, const StationState& state) {
+void save(const QString& path, const StationState& state)
+{
     IniFile ini(path);
     ini.removeSection(scheduleSection);
-    const auto write = [&ini](QLatin1String key, const QString& value) {
-        ini.setValue(parametrosSection, key, value);
-    };
+    const auto write = [&ini](QLatin1String key, const QString& value) { ini.setValue(parametrosSection, key, value); };
     const auto writeKeyOf = [&write](QLatin1String key, const LookupControl& control) {
         const std::optional<QString> chosen = control.key();
         if (!chosen)
@@ -96,7 +100,8 @@ void save(const QString& path, const StationState& state) {
     writeKeyOf(custo2Key, state.edtCcusto2());
 }
 
-QString connectionString(const QString& path, const QString& sectionName, const QString& builtInDefault) {
+QString connectionString(const QString& path, const QString& sectionName, const QString& builtInDefault)
+{
     const QString value = IniFile(path).value(sectionName, connectionStringKey);
     return value.isEmpty() ? builtInDefault : value;
 }

@@ -1,7 +1,7 @@
 #include "core/stationstate.h"
 
-#include <QCoreApplication>
 #include <algorithm>
+#include <QCoreApplication>
 
 namespace carvela {
 

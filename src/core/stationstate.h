@@ -2,11 +2,11 @@
 
 #include "core/lookupcontrol.h"
 
+#include <array>
 #include <QDate>
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <array>
 
 namespace carvela {
 

@@ -53,14 +53,22 @@ bool isLostConnection(const QSqlError& error, bool sessionStillOpen)
                 return true;
     }
     static const QStringList texts = {
-        QStringLiteral("server closed the connection"),  QStringLiteral("no connection to the server"),
-        QStringLiteral("terminating connection"),        QStringLiteral("could not send data to server"),
-        QStringLiteral("could not receive data"),        QStringLiteral("connection has been lost"),
-        QStringLiteral("connection is dead"),            QStringLiteral("communication link failure"),
-        QStringLiteral("dbprocess is dead"),             QStringLiteral("read from the server failed"),
-        QStringLiteral("write to the server failed"),    QStringLiteral("connection not open"),
-        QStringLiteral("connection to server was lost"), QStringLiteral("server has gone away"),
-        QStringLiteral("broken pipe"),                   QStringLiteral("connection reset by peer"),
+        QStringLiteral("server closed the connection"),
+        QStringLiteral("no connection to the server"),
+        QStringLiteral("terminating connection"),
+        QStringLiteral("could not send data to server"),
+        QStringLiteral("could not receive data"),
+        QStringLiteral("connection has been lost"),
+        QStringLiteral("connection is dead"),
+        QStringLiteral("communication link failure"),
+        QStringLiteral("dbprocess is dead"),
+        QStringLiteral("read from the server failed"),
+        QStringLiteral("write to the server failed"),
+        QStringLiteral("connection not open"),
+        QStringLiteral("connection to server was lost"),
+        QStringLiteral("server has gone away"),
+        QStringLiteral("broken pipe"),
+        QStringLiteral("connection reset by peer"),
     };
     const QString all = (error.databaseText() + u' ' + error.driverText()).toLower();
     for (const QString& t : texts)
@@ -107,15 +115,15 @@ void Connection::open()
     }
     m_spec = spec;
     if (spec.engine == ConnectionSpec::Engine::Sqlite && !QFileInfo(spec.sqliteFile).isFile())
-        throw Failure(QStringLiteral("Não foi possível conectar %1 (%2): o arquivo não existe")
-                          .arg(m_name, spec.describe()));
+        throw Failure(
+            QStringLiteral("Não foi possível conectar %1 (%2): o arquivo não existe").arg(m_name, spec.describe()));
 
     QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_qtName);
     if (!db.isValid()) {
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_qtName);
-        throw Failure(QStringLiteral("Não foi possível conectar %1: o driver %2 não está instalado")
-                          .arg(m_name, driver));
+        throw Failure(
+            QStringLiteral("Não foi possível conectar %1: o driver %2 não está instalado").arg(m_name, driver));
     }
     const int timeout = std::max(1, spec.loginTimeoutSeconds);
     switch (spec.engine) {
@@ -146,8 +154,8 @@ void Connection::open()
     m_database = db;
     if (spec.engine == ConnectionSpec::Engine::Sqlite && !spec.sqliteSchema.isEmpty()) {
         QSqlQuery attach(db);
-        if (!attach.exec(QStringLiteral("ATTACH DATABASE %1 AS %2")
-                             .arg(sqlQuoted(spec.sqliteFile), spec.sqliteSchema))) {
+        if (!attach.exec(
+                QStringLiteral("ATTACH DATABASE %1 AS %2").arg(sqlQuoted(spec.sqliteFile), spec.sqliteSchema))) {
             const QSqlError error = attach.lastError();
             attach = QSqlQuery();
             close();

@@ -2,14 +2,14 @@
 
 #include "db/connectionspec.h"
 
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QString>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QString>
 
 namespace carvela {
 

@@ -25,14 +25,16 @@ constexpr qint64 kMaxUdlBytes = 1024 * 1024;
 struct Origin {
     QString udlPath; // empty when the init string was given directly
 
-    QString where() const {
+    QString where() const
+    {
         return udlPath.isEmpty() ? QStringLiteral("na cadeia de conexão")
                                  : QStringLiteral("no arquivo ") + QDir::toNativeSeparators(udlPath);
     }
 };
 
 // The last value of a key (keys compare trimmed and without regard to case); nullopt when absent.
-std::optional<QString> valueOf(const Pairs& pairs, std::initializer_list<QLatin1StringView> keys) {
+std::optional<QString> valueOf(const Pairs& pairs, std::initializer_list<QLatin1StringView> keys)
+{
     std::optional<QString> found;
     for (const auto& [key, value] : pairs) {
         for (const QLatin1StringView wanted : keys) {
@@ -43,7 +45,8 @@ std::optional<QString> valueOf(const Pairs& pairs, std::initializer_list<QLatin1
     return found;
 }
 
-QString textOf(const Pairs& pairs, std::initializer_list<QLatin1StringView> keys) {
+QString textOf(const Pairs& pairs, std::initializer_list<QLatin1StringView> keys)
+{
     return valueOf(pairs, keys).value_or(QString()).trimmed();
 }
 
@@ -52,11 +55,14 @@ class Reporter {
 public:
     Reporter(Origin origin, QString password)
         : m_origin(std::move(origin))
-        , m_password(std::move(password)) {}
+        , m_password(std::move(password))
+    {
+    }
     const Origin& origin() const { return m_origin; }
 
     // "<what> <where>" or "<what> <where>: <value>"
-    [[noreturn]] void fail(const QString& what, const QString& value = {}) const {
+    [[noreturn]] void fail(const QString& what, const QString& value = {}) const
+    {
         QString message = what + u' ' + m_origin.where();
         if (!value.isEmpty())
             message += QStringLiteral(": ") + shown(value);
@@ -64,7 +70,8 @@ public:
     }
 
 private:
-    QString shown(QString value) const {
+    QString shown(QString value) const
+    {
         if (!m_password.isEmpty())
             value.replace(m_password, QStringLiteral("***"));
         return value;
@@ -79,7 +86,8 @@ private:
 // Brace-quotes an ODBC attribute value. Standard ODBC drivers read "}}" inside braces as one '}'.
 // FreeTDS does not: it takes everything up to the first "};" literally, so its values are braced
 // without doubling and cannot hold the sequence "};" (refuseForFreeTds).
-QString braced(const QString& value, bool freeTds) {
+QString braced(const QString& value, bool freeTds)
+{
     if (freeTds)
         return u'{' + value + u'}';
     QString escaped = value;
@@ -88,20 +96,23 @@ QString braced(const QString& value, bool freeTds) {
 }
 
 // The value as written, or braced when it holds characters that would end or confuse it.
-QString odbcValue(const QString& value, bool freeTds) {
+QString odbcValue(const QString& value, bool freeTds)
+{
     const bool needsBraces = value.contains(u';') || value.contains(u'{') || value.contains(u'}') ||
                              value.contains(u'=') ||
                              (!value.isEmpty() && (value.front().isSpace() || value.back().isSpace()));
     return needsBraces ? braced(value, freeTds) : value;
 }
 
-bool isFreeTdsDriver(const QString& driver) {
+bool isFreeTdsDriver(const QString& driver)
+{
     return driver.contains(QLatin1StringView("FreeTDS"), Qt::CaseInsensitive) ||
            driver.contains(QLatin1StringView("tdsodbc"), Qt::CaseInsensitive);
 }
 
 // The attributes of an ODBC connection string, read with the brace rules of the driver it names.
-Pairs parseOdbcString(const QString& text, std::optional<bool> freeTdsRules = std::nullopt) {
+Pairs parseOdbcString(const QString& text, std::optional<bool> freeTdsRules = std::nullopt)
+{
     Pairs pairs;
     qsizetype i = 0;
     const qsizetype n = text.size();
@@ -160,7 +171,8 @@ Pairs parseOdbcString(const QString& text, std::optional<bool> freeTdsRules = st
 }
 
 // FreeTDS ends a braced value at the first "};", so such a value cannot reach it.
-void refuseForFreeTds(const QString& label, const QString& value, const Reporter& report) {
+void refuseForFreeTds(const QString& label, const QString& value, const Reporter& report)
+{
     if (value.contains(QLatin1StringView("};")))
         report.fail(label + QStringLiteral(" contém a sequência \"};\", que o driver FreeTDS não aceita,"));
 }
@@ -169,7 +181,8 @@ void refuseForFreeTds(const QString& label, const QString& value, const Reporter
 
 enum class Provider { Missing, SqlServer, Msdasql, PostgreSql, Sqlite, Unknown };
 
-Provider providerKind(const QString& provider) {
+Provider providerKind(const QString& provider)
+{
     if (provider.isEmpty())
         return Provider::Missing;
     // "SQLOLEDB.1", "MSOLEDBSQL19": the name before any dot or version decides.
@@ -187,16 +200,17 @@ Provider providerKind(const QString& provider) {
     return Provider::Unknown;
 }
 
-int portNumber(const QString& text, bool* ok) {
+int portNumber(const QString& text, bool* ok)
+{
     static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
     const int port = digits.match(text).hasMatch() ? text.toInt() : 0;
     *ok = port >= 1 && port <= 65535;
     return port;
 }
 
-int loginTimeout(const Pairs& pairs, const Reporter& report) {
-    const QString text =
-        textOf(pairs, {QLatin1StringView("Connect Timeout"), QLatin1StringView("Connection Timeout")});
+int loginTimeout(const Pairs& pairs, const Reporter& report)
+{
+    const QString text = textOf(pairs, {QLatin1StringView("Connect Timeout"), QLatin1StringView("Connection Timeout")});
     if (text.isEmpty())
         return kDefaultLoginTimeoutSeconds;
     bool ok = false;
@@ -207,7 +221,8 @@ int loginTimeout(const Pairs& pairs, const Reporter& report) {
     return seconds == 0 ? kDefaultLoginTimeoutSeconds : seconds;
 }
 
-bool wantsWindowsAuthentication(const Pairs& pairs) {
+bool wantsWindowsAuthentication(const Pairs& pairs)
+{
     const QString value =
         textOf(pairs, {QLatin1StringView("Integrated Security"), QLatin1StringView("Trusted_Connection")});
     return value.compare(QLatin1StringView("SSPI"), Qt::CaseInsensitive) == 0 ||
@@ -221,7 +236,8 @@ struct SqlServerAddress {
     QString instance;
     int port = -1;
 
-    QString display() const {
+    QString display() const
+    {
         QString text = host;
         if (!instance.isEmpty())
             text += u'\\' + instance;
@@ -231,7 +247,8 @@ struct SqlServerAddress {
     }
 };
 
-SqlServerAddress sqlServerAddress(const QString& dataSource, const Reporter& report) {
+SqlServerAddress sqlServerAddress(const QString& dataSource, const Reporter& report)
+{
     QString rest = dataSource.trimmed();
     if (rest.startsWith(QLatin1StringView("tcp:"), Qt::CaseInsensitive))
         rest = rest.mid(4).trimmed();
@@ -249,8 +266,7 @@ SqlServerAddress sqlServerAddress(const QString& dataSource, const Reporter& rep
         address.instance = rest.mid(slash + 1).trimmed();
         rest = rest.left(slash).trimmed();
     }
-    if (rest == QLatin1StringView(".") ||
-        rest.compare(QLatin1StringView("(local)"), Qt::CaseInsensitive) == 0)
+    if (rest == QLatin1StringView(".") || rest.compare(QLatin1StringView("(local)"), Qt::CaseInsensitive) == 0)
         rest = QStringLiteral("localhost");
     if (rest.isEmpty())
         report.fail(QStringLiteral("Servidor não informado (Data Source)"));
@@ -258,19 +274,19 @@ SqlServerAddress sqlServerAddress(const QString& dataSource, const Reporter& rep
     return address;
 }
 
-ConnectionSpec sqlServerSpec(const Pairs& pairs, const Reporter& report) {
+ConnectionSpec sqlServerSpec(const Pairs& pairs, const Reporter& report)
+{
     ConnectionSpec spec;
     spec.engine = ConnectionSpec::Engine::Odbc;
-    const SqlServerAddress address = sqlServerAddress(
-        textOf(pairs, {QLatin1StringView("Data Source"), QLatin1StringView("Server")}), report);
+    const SqlServerAddress address =
+        sqlServerAddress(textOf(pairs, {QLatin1StringView("Data Source"), QLatin1StringView("Server")}), report);
     spec.host = address.display();
     spec.database = textOf(pairs, {QLatin1StringView("Initial Catalog"), QLatin1StringView("Database")});
     spec.loginTimeoutSeconds = loginTimeout(pairs, report);
     const bool windowsAuthentication = wantsWindowsAuthentication(pairs);
     if (!windowsAuthentication) {
         spec.user = textOf(pairs, {QLatin1StringView("User ID"), QLatin1StringView("UID")});
-        spec.password =
-            valueOf(pairs, {QLatin1StringView("Password"), QLatin1StringView("PWD")}).value_or(QString());
+        spec.password = valueOf(pairs, {QLatin1StringView("Password"), QLatin1StringView("PWD")}).value_or(QString());
         if (spec.user.isEmpty())
             report.fail(QStringLiteral("Usuário do SQL Server não informado (User ID)"));
     }
@@ -284,8 +300,7 @@ ConnectionSpec sqlServerSpec(const Pairs& pairs, const Reporter& report) {
         server = address.host + u'\\' + address.instance;
     else
         server = address.host;
-    QString odbc =
-        QStringLiteral("DRIVER={ODBC Driver 17 for SQL Server};SERVER=") + odbcValue(server, freeTds) + u';';
+    QString odbc = QStringLiteral("DRIVER={ODBC Driver 17 for SQL Server};SERVER=") + odbcValue(server, freeTds) + u';';
 #else
     if (windowsAuthentication)
         report.fail(QStringLiteral("Autenticação do Windows (Integrated Security=SSPI) não está disponível "
@@ -300,8 +315,7 @@ ConnectionSpec sqlServerSpec(const Pairs& pairs, const Reporter& report) {
     else if (!address.instance.isEmpty())
         odbc += odbcValue(address.host + u'\\' + address.instance, freeTds);
     else
-        odbc += odbcValue(address.host, freeTds) + QStringLiteral(";PORT=") +
-                QString::number(kSqlServerDefaultPort);
+        odbc += odbcValue(address.host, freeTds) + QStringLiteral(";PORT=") + QString::number(kSqlServerDefaultPort);
     odbc += u';';
     refuseForFreeTds(QStringLiteral("O banco (Initial Catalog)"), spec.database, report);
     refuseForFreeTds(QStringLiteral("O usuário (User ID)"), spec.user, report);
@@ -321,16 +335,17 @@ ConnectionSpec sqlServerSpec(const Pairs& pairs, const Reporter& report) {
     return spec;
 }
 
-ConnectionSpec msdasqlSpec(const Pairs& pairs, const Reporter& report) {
+ConnectionSpec msdasqlSpec(const Pairs& pairs, const Reporter& report)
+{
     ConnectionSpec spec;
     spec.engine = ConnectionSpec::Engine::Odbc;
     spec.loginTimeoutSeconds = loginTimeout(pairs, report);
     QString odbc = textOf(pairs, {QLatin1StringView("Extended Properties")});
     Pairs attributes = parseOdbcString(odbc);
     const QString dataSource = textOf(pairs, {QLatin1StringView("Data Source")});
-    const bool namesTarget = valueOf(attributes, {QLatin1StringView("DSN"), QLatin1StringView("DRIVER"),
-                                                  QLatin1StringView("FILEDSN")})
-                                 .has_value();
+    const bool namesTarget =
+        valueOf(attributes, {QLatin1StringView("DSN"), QLatin1StringView("DRIVER"), QLatin1StringView("FILEDSN")})
+            .has_value();
     if (!namesTarget) {
         if (dataSource.isEmpty())
             report.fail(QStringLiteral("Cadeia ODBC não informada (Extended Properties)"));
@@ -343,8 +358,7 @@ ConnectionSpec msdasqlSpec(const Pairs& pairs, const Reporter& report) {
         odbc += u';';
     const QString user = textOf(pairs, {QLatin1StringView("User ID")});
     const auto password = valueOf(pairs, {QLatin1StringView("Password")});
-    const auto userKeys = {QLatin1StringView("UID"), QLatin1StringView("Username"),
-                           QLatin1StringView("User")};
+    const auto userKeys = {QLatin1StringView("UID"), QLatin1StringView("Username"), QLatin1StringView("User")};
     const auto passwordKeys = {QLatin1StringView("PWD"), QLatin1StringView("Password")};
     if (!user.isEmpty() && !valueOf(attributes, userKeys).has_value()) {
         if (freeTds)
@@ -365,7 +379,8 @@ ConnectionSpec msdasqlSpec(const Pairs& pairs, const Reporter& report) {
     return spec;
 }
 
-ConnectionSpec postgreSqlSpec(const Pairs& pairs, const Reporter& report) {
+ConnectionSpec postgreSqlSpec(const Pairs& pairs, const Reporter& report)
+{
     // "Catalog" and "Location" (settings of the original client) are accepted and have no effect.
     ConnectionSpec spec;
     spec.engine = ConnectionSpec::Engine::PostgreSql;
@@ -386,7 +401,8 @@ ConnectionSpec postgreSqlSpec(const Pairs& pairs, const Reporter& report) {
     return spec;
 }
 
-ConnectionSpec sqliteSpec(const Pairs& pairs, const Reporter& report) {
+ConnectionSpec sqliteSpec(const Pairs& pairs, const Reporter& report)
+{
     ConnectionSpec spec;
     spec.engine = ConnectionSpec::Engine::Sqlite;
     QString file = textOf(pairs, {QLatin1StringView("Data Source")});
@@ -403,10 +419,10 @@ ConnectionSpec sqliteSpec(const Pairs& pairs, const Reporter& report) {
     return spec;
 }
 
-ConnectionSpec specFromPairs(const Pairs& pairs, const Origin& origin) {
+ConnectionSpec specFromPairs(const Pairs& pairs, const Origin& origin)
+{
     const Reporter report(
-        origin,
-        valueOf(pairs, {QLatin1StringView("Password"), QLatin1StringView("PWD")}).value_or(QString()));
+        origin, valueOf(pairs, {QLatin1StringView("Password"), QLatin1StringView("PWD")}).value_or(QString()));
     const QString provider = textOf(pairs, {QLatin1StringView("Provider")});
     switch (providerKind(provider)) {
     case Provider::SqlServer:
@@ -427,11 +443,13 @@ ConnectionSpec specFromPairs(const Pairs& pairs, const Origin& origin) {
 
 // --- .udl files --------------------------------------------------------------------------------
 
-[[noreturn]] void udlFailure(const QString& what, const QString& path) {
+[[noreturn]] void udlFailure(const QString& what, const QString& path)
+{
     throw Failure(what + QStringLiteral(": ") + QDir::toNativeSeparators(path));
 }
 
-QString decodeUdl(const QByteArray& bytes, const QString& path) {
+QString decodeUdl(const QByteArray& bytes, const QString& path)
+{
     auto decode = [&](QStringConverter::Encoding encoding, qsizetype skip) {
         QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
         QString text = decoder.decode(QByteArrayView(bytes).sliced(skip));
@@ -452,8 +470,7 @@ QString decodeUdl(const QByteArray& bytes, const QString& path) {
     QString text;
     if (starts({0xFF, 0xFE}) || starts({0xFE, 0xFF})) {
         if ((bytes.size() - 2) % 2 != 0)
-            udlFailure(QStringLiteral("Arquivo de conexão ilegível (UTF-16 com número ímpar de bytes)"),
-                       path);
+            udlFailure(QStringLiteral("Arquivo de conexão ilegível (UTF-16 com número ímpar de bytes)"), path);
         text = decode(starts({0xFF, 0xFE}) ? QStringConverter::Utf16LE : QStringConverter::Utf16BE, 2);
     } else if (starts({0xEF, 0xBB, 0xBF})) {
         text = decode(QStringConverter::Utf8, 3);
@@ -473,7 +490,8 @@ QString decodeUdl(const QByteArray& bytes, const QString& path) {
 
 // The init string of a data-link file's text: the first line after "[oledb]" that is neither blank
 // nor a ';' comment.
-QString initStringOfUdl(const QString& text, const QString& path) {
+QString initStringOfUdl(const QString& text, const QString& path)
+{
     const QStringList lines = text.split(u'\n');
     bool headerSeen = false;
     for (const QString& raw : lines) {
@@ -497,7 +515,8 @@ QString initStringOfUdl(const QString& text, const QString& path) {
 
 } // namespace
 
-QString ConnectionSpec::describe() const {
+QString ConnectionSpec::describe() const
+{
     const auto tail = [](const QString& database, const QString& user, bool windowsUser) {
         QString text;
         if (!database.isEmpty())
@@ -529,9 +548,8 @@ QString ConnectionSpec::describe() const {
             server += u':' + portText;
     }
     const bool sqlServer = isFreeTdsDriver(driver) || driver.contains(QLatin1StringView("SQL Server"));
-    QString text = sqlServer
-                       ? QStringLiteral("SQL Server")
-                       : QStringLiteral("ODBC ") + (dsn.isEmpty() ? driver : QStringLiteral("DSN ") + dsn);
+    QString text = sqlServer ? QStringLiteral("SQL Server")
+                             : QStringLiteral("ODBC ") + (dsn.isEmpty() ? driver : QStringLiteral("DSN ") + dsn);
     if (!server.isEmpty())
         text += u' ' + server;
     const bool windowsUser = textOf(attributes, {QLatin1StringView("Trusted_Connection")})
@@ -540,7 +558,8 @@ QString ConnectionSpec::describe() const {
                        user.isEmpty() ? textOf(attributes, {QLatin1StringView("UID")}) : user, windowsUser);
 }
 
-QStringList ConnectionSpec::secrets() const {
+QStringList ConnectionSpec::secrets() const
+{
     QStringList list;
     const auto add = [&list](const QString& secret) {
         if (!secret.isEmpty() && !list.contains(secret))
@@ -555,7 +574,8 @@ QStringList ConnectionSpec::secrets() const {
     return list;
 }
 
-std::vector<std::pair<QString, QString>> parseInitString(const QString& initString) {
+std::vector<std::pair<QString, QString>> parseInitString(const QString& initString)
+{
     Pairs pairs;
     const QString& s = initString;
     const qsizetype n = s.size();
@@ -605,11 +625,13 @@ std::vector<std::pair<QString, QString>> parseInitString(const QString& initStri
     return pairs;
 }
 
-ConnectionSpec specFromInitString(const QString& initString) {
+ConnectionSpec specFromInitString(const QString& initString)
+{
     return specFromPairs(parseInitString(initString), Origin{});
 }
 
-ConnectionSpec readUdlFile(const QString& path) {
+ConnectionSpec readUdlFile(const QString& path)
+{
     const QFileInfo info(path);
     if (!info.exists())
         udlFailure(QStringLiteral("Arquivo de conexão não encontrado"), path);
@@ -629,7 +651,8 @@ ConnectionSpec readUdlFile(const QString& path) {
     return specFromPairs(parseInitString(initString), Origin{info.absoluteFilePath()});
 }
 
-ConnectionSpec specFromConnectionString(const QString& connectionString) {
+ConnectionSpec specFromConnectionString(const QString& connectionString)
+{
     static const QRegularExpression fileName(QStringLiteral("^\\s*file\\s+name\\s*=\\s*(.*)$"),
                                              QRegularExpression::CaseInsensitiveOption |
                                                  QRegularExpression::DotMatchesEverythingOption);

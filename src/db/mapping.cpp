@@ -2,8 +2,8 @@
 
 #include "core/conversions.h"
 #include "core/failure.h"
-#include "db/query.h"
 #include "core/stationstate.h"
+#include "db/query.h"
 
 namespace carvela {
 namespace {
@@ -20,8 +20,8 @@ MappingRow row(const char* column, const char* source, Conversion conversion, QV
 
 const LookupControl* control(const StationState& state, const QString& name)
 {
-    for (const LookupControl* c : {&state.cbFilial(), &state.EdtTpDoc(), &state.edtOper(), &state.edtCcusto(),
-                                   &state.edtCcusto2()})
+    for (const LookupControl* c :
+         {&state.cbFilial(), &state.EdtTpDoc(), &state.edtOper(), &state.edtCcusto(), &state.edtCcusto2()})
         if (c->name() == name)
             return c;
     throw Failure(QStringLiteral("Controle de configuração desconhecido: %1").arg(name));
@@ -124,21 +124,54 @@ MappingRow MappingRow::onlyWhenSourceIs(const char* sourceColumn, const QString&
     return r;
 }
 
-MappingRow text(const char* column, const char* source) { return row(column, source, Conversion::Text); }
-MappingRow toInt(const char* column, const char* source) { return row(column, source, Conversion::Int); }
+MappingRow text(const char* column, const char* source)
+{
+    return row(column, source, Conversion::Text);
+}
+MappingRow toInt(const char* column, const char* source)
+{
+    return row(column, source, Conversion::Int);
+}
 MappingRow toIntOr(const char* column, const char* source, int fallback)
 {
     return row(column, source, Conversion::IntOr, fallback);
 }
-MappingRow toFloat(const char* column, const char* source) { return row(column, source, Conversion::Float); }
-MappingRow toDateTime(const char* column, const char* source) { return row(column, source, Conversion::DateTime); }
-MappingRow isoDate(const char* column, const char* source) { return row(column, source, Conversion::Date); }
-MappingRow dmy(const char* column, const char* source) { return row(column, source, Conversion::Dmy); }
-MappingRow right(const char* column, const char* source, int n) { return row(column, source, Conversion::Right, n); }
-MappingRow now(const char* column) { return row(column, nullptr, Conversion::Now); }
-MappingRow today(const char* column) { return row(column, nullptr, Conversion::Today); }
-MappingRow constant(const char* column, const QVariant& value) { return row(column, nullptr, Conversion::Const, value); }
-MappingRow empty(const char* column) { return row(column, nullptr, Conversion::Empty); }
+MappingRow toFloat(const char* column, const char* source)
+{
+    return row(column, source, Conversion::Float);
+}
+MappingRow toDateTime(const char* column, const char* source)
+{
+    return row(column, source, Conversion::DateTime);
+}
+MappingRow isoDate(const char* column, const char* source)
+{
+    return row(column, source, Conversion::Date);
+}
+MappingRow dmy(const char* column, const char* source)
+{
+    return row(column, source, Conversion::Dmy);
+}
+MappingRow right(const char* column, const char* source, int n)
+{
+    return row(column, source, Conversion::Right, n);
+}
+MappingRow now(const char* column)
+{
+    return row(column, nullptr, Conversion::Now);
+}
+MappingRow today(const char* column)
+{
+    return row(column, nullptr, Conversion::Today);
+}
+MappingRow constant(const char* column, const QVariant& value)
+{
+    return row(column, nullptr, Conversion::Const, value);
+}
+MappingRow empty(const char* column)
+{
+    return row(column, nullptr, Conversion::Empty);
+}
 MappingRow setting(const char* column, const char* control)
 {
     return row(column, nullptr, Conversion::Setting, QString::fromUtf8(control));

@@ -4,9 +4,9 @@
 #include "core/failure.h"
 #include "db/connection.h"
 
+#include <algorithm>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <algorithm>
 
 namespace carvela {
 
@@ -65,11 +65,12 @@ void Query::setParam(const QString& name, const QVariant& value)
 {
     Param& p = param(name);
     if (value.isNull()) {
-        p.value = p.type == ParamType::Int32 ? QVariant(QMetaType::fromType<int>()) : QVariant(QMetaType::fromType<QString>());
+        p.value = p.type == ParamType::Int32 ? QVariant(QMetaType::fromType<int>())
+                                             : QVariant(QMetaType::fromType<QString>());
     } else if (p.type == ParamType::Int32) {
         // An integer parameter takes the integer reader's view of a text.
-        p.value = value.typeId() == QMetaType::QString ? QVariant(convert::toInt(value.toString()))
-                                                       : QVariant(value.toInt());
+        p.value =
+            value.typeId() == QMetaType::QString ? QVariant(convert::toInt(value.toString())) : QVariant(value.toInt());
     } else {
         // Text keys are never cut to a declared size: a longer key must find its own row.
         p.value = value.toString();
@@ -363,8 +364,8 @@ QDateTime Query::asDateTime(const QString& name) const
 void Query::requireTarget(const char* operation) const
 {
     if (m_table.isEmpty())
-        throw Failure(QStringLiteral("%1: cannot %2 a query without a target table")
-                          .arg(m_name, QString::fromLatin1(operation)));
+        throw Failure(
+            QStringLiteral("%1: cannot %2 a query without a target table").arg(m_name, QString::fromLatin1(operation)));
     if (!m_open)
         throw Failure(QStringLiteral("%1: Cannot perform this operation on a closed dataset").arg(m_name));
 }
@@ -425,9 +426,10 @@ void Query::post()
     if (m_state == State::Insert) {
         QStringList marks;
         marks.fill(QStringLiteral("?"), columns.size());
-        text = columns.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_table)
-                                 : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                       .arg(m_table, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+        text = columns.isEmpty()
+                   ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_table)
+                   : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                         .arg(m_table, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
     } else {
         if (columns.isEmpty()) {
             cancel();

@@ -1,11 +1,11 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-#include <functional>
-#include <optional>
 #include <vector>
 
 class QSqlQuery;
@@ -13,7 +13,6 @@ class QSqlQuery;
 namespace carvela {
 
 class Connection;
-
 
 // A named SQL text bound to one connection, read whole into memory when opened. It offers what the
 // sections use: lines of text, typed named parameters, row count, row number, end-of-data, first

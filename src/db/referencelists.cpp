@@ -10,10 +10,9 @@ namespace {
 // The lists' fields, as the combos and the bank-movement import read them. A table that lacks one
 // of them makes its list fail to open.
 const QStringList branchFields = {"Cnpj", "NomeFilial", "Fantasia", "CnpjFilial", "idfilial"};
-const QStringList documentTypeFields = {"IdTipoDoc", "Descricao",  "TpFinanceiro", "TpEstoque",
-                                        "CamposFiscais", "Tipo",   "Cfop",         "CfopFora",
-                                        "SeqCfopIni", "SeqCfopFim", "IdNatOper",   "Devolucao",
-                                        "Serie",      "Modelo",     "IdEstoqueFiscal"};
+const QStringList documentTypeFields = {"IdTipoDoc", "Descricao", "TpFinanceiro", "TpEstoque",  "CamposFiscais",
+                                        "Tipo",      "Cfop",      "CfopFora",     "SeqCfopIni", "SeqCfopFim",
+                                        "IdNatOper", "Devolucao", "Serie",        "Modelo",     "IdEstoqueFiscal"};
 const QStringList natureFields = {"Id_NatOper", "DESCRICAO", "OBSICMS", "PercIcms", "Cfop"};
 const QStringList costCentreFields = {"IdCCusto", "DescricaoCcusto"};
 
@@ -33,8 +32,7 @@ QVariantMap fieldsOf(const Query& list, const QStringList& names)
 }
 
 // Reads a whole list into lookup rows, leaving the query open on its first row.
-template <typename MakeRow>
-QVector<LookupRow> rowsOf(Query& list, MakeRow makeRow)
+template <typename MakeRow> QVector<LookupRow> rowsOf(Query& list, MakeRow makeRow)
 {
     QVector<LookupRow> rows;
     for (list.first(); !list.eof(); list.next())
@@ -97,7 +95,8 @@ void ReferenceLists::load(const QString& settingsPath, StationState& state)
         state.edtOper().openList(rowsOf(NatOper, [](const Query& q) {
             const QString cfop = q.asString(QStringLiteral("Cfop"));
             const QString description = q.asString(QStringLiteral("DESCRICAO"));
-            return LookupRow{q.asString(QStringLiteral("Id_NatOper")), {cfop, description}, DescCfop(cfop, description), {}};
+            return LookupRow{
+                q.asString(QStringLiteral("Id_NatOper")), {cfop, description}, DescCfop(cfop, description), {}};
         }));
     }
 

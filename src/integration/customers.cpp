@@ -8,7 +8,8 @@ namespace carvela {
 void prepareCustomerQueries(NamedQueries& q)
 {
     // Line 1 is the filter line: empty for the whole table, one code while a sale asks for it.
-    q.S_clientes.setSql({QStringLiteral("select * from clientes"), QString(), QString(), QStringLiteral("order by codigo")});
+    q.S_clientes.setSql(
+        {QStringLiteral("select * from clientes"), QString(), QString(), QStringLiteral("order by codigo")});
     q.S_clientes.declareParam(QStringLiteral("codigo"), Query::ParamType::Text, 20);
     q.c_clientes.setSql({QStringLiteral("select * from clientes"), QStringLiteral(" where idcliente = :idcliente")});
     q.c_clientes.declareParam(QStringLiteral("idcliente"), Query::ParamType::Int32);
@@ -58,19 +59,20 @@ const Mapping& customerMapping()
 void ImportCustomers(Integration& integration)
 {
     NamedQueries& q = integration.queries();
-    copyMasterTable(integration, {
-                                     .label = QStringLiteral("Clientes"),
-                                     .openingCaption = QStringLiteral("Abrindo tabelas de clientes"),
-                                     .bar = StationState::Bar::pbClientes,
-                                     .source = q.S_clientes,
-                                     .target = q.c_clientes,
-                                     .table = QStringLiteral("clientes"),
-                                     .codeColumn = QStringLiteral("CODIGO"),
-                                     .nameColumn = QStringLiteral("nome"),
-                                     .keyParameter = QStringLiteral("idcliente"),
-                                     .mapping = customerMapping(),
-                                     .skippedLine = QStringLiteral("Cliente não copiado: código '%1' (%2) não é um número inteiro"),
-                                 });
+    copyMasterTable(integration,
+                    {
+                        .label = QStringLiteral("Clientes"),
+                        .openingCaption = QStringLiteral("Abrindo tabelas de clientes"),
+                        .bar = StationState::Bar::pbClientes,
+                        .source = q.S_clientes,
+                        .target = q.c_clientes,
+                        .table = QStringLiteral("clientes"),
+                        .codeColumn = QStringLiteral("CODIGO"),
+                        .nameColumn = QStringLiteral("nome"),
+                        .keyParameter = QStringLiteral("idcliente"),
+                        .mapping = customerMapping(),
+                        .skippedLine = QStringLiteral("Cliente não copiado: código '%1' (%2) não é um número inteiro"),
+                    });
 }
 
 } // namespace carvela

@@ -65,10 +65,7 @@ void Integration::FormCreate()
     if (fileExists(m_state.edtSql()))
         pointErpAtConnectionFile();
     m_timer3.setInterval(m_state.seTempo() * 1000);
-    if (m_state.rsAtiva())
-        m_timer3.start();
-    else
-        m_timer3.stop();
+    enableTimer3WithSwitch();
 }
 
 void Integration::pointErpAtConnectionFile()
@@ -104,6 +101,11 @@ void Integration::rsAtivaClick()
         m_dialogs.showError(failure.message());
         return;
     }
+    enableTimer3WithSwitch();
+}
+
+void Integration::enableTimer3WithSwitch()
+{
     if (m_state.rsAtiva())
         m_timer3.start();
     else
@@ -192,7 +194,8 @@ void Integration::RunCycle()
         // The switch went off under a movement section: only the end steps run.
     } catch (const Failure& failure) {
         failed = true;
-        m_state.appendLog(QStringLiteral("Erro na Tabela ") + m_sectionLabel + QStringLiteral(" \r") + failure.message());
+        m_state.appendLog(QStringLiteral("Erro na Tabela ") + m_sectionLabel + QStringLiteral(" \r") +
+                          failure.message());
         if (failure.message().contains(QStringLiteral("Falha de conexão"))) {
             try {
                 recoverConnections();
@@ -219,18 +222,16 @@ void Integration::recoverConnections()
     closeConnections();
     m_conexao.open();
     m_timer3.setInterval(m_state.seTempo() * 1000);
-    if (m_state.rsAtiva())
-        m_timer3.start();
-    else
-        m_timer3.stop();
+    enableTimer3WithSwitch();
 }
 
 void Integration::endSteps()
 {
     m_state.setCaption(StationState::restingCaption);
     m_timer3.start();
-    for (const auto bar : {StationState::Bar::pbClientes, StationState::Bar::pbFornecedor, StationState::Bar::pbProdutos,
-                           StationState::Bar::pbUsuarios, StationState::Bar::pbVendas, StationState::Bar::pbEntradas})
+    for (const auto bar :
+         {StationState::Bar::pbClientes, StationState::Bar::pbFornecedor, StationState::Bar::pbProdutos,
+          StationState::Bar::pbUsuarios, StationState::Bar::pbVendas, StationState::Bar::pbEntradas})
         m_state.setProgressPosition(bar, 0);
     StationState::letMessagesRun();
 }

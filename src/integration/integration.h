@@ -6,11 +6,11 @@
 #include "db/referencelists.h"
 #include "integration/namedqueries.h"
 
+#include <functional>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QTimer>
-#include <functional>
 #include <vector>
 
 namespace carvela {
@@ -95,6 +95,8 @@ Q_SIGNALS:
 private:
     void pointErpAtConnectionFile();
     void closeConnections();
+    // Timer3 ticks exactly while the switch is on.
+    void enableTimer3WithSwitch();
     void runSections();
     void importBankMovements();
     void recoverConnections();

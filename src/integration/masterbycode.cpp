@@ -5,9 +5,9 @@
 #include "db/query.h"
 #include "integration/customers.h"
 #include "integration/integration.h"
-#include "integration/sectionrow.h"
 #include "integration/masterdata.h"
 #include "integration/products.h"
+#include "integration/sectionrow.h"
 #include "integration/suppliers.h"
 
 namespace carvela {
@@ -79,8 +79,9 @@ void ImportCustomerByCode(Integration& integration, const QString& code)
 {
     NamedQueries& q = integration.queries();
     importByCode(integration,
-                 {q.S_clientes, q.c_clientes, QStringLiteral("idcliente"), customerMapping(), QStringLiteral("clientes"),
-                  QStringLiteral("nome"), QStringLiteral("Cliente '%1' não encontrado no banco do PDV")},
+                 {q.S_clientes, q.c_clientes, QStringLiteral("idcliente"), customerMapping(),
+                  QStringLiteral("clientes"), QStringLiteral("nome"),
+                  QStringLiteral("Cliente '%1' não encontrado no banco do PDV")},
                  code);
 }
 

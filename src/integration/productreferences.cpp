@@ -1,9 +1,9 @@
 #include "integration/productreferences.h"
 
 #include "core/conversions.h"
+#include "db/mapping.h"
 #include "integration/integration.h"
 #include "integration/sectionrow.h"
-#include "db/mapping.h"
 
 namespace carvela {
 namespace {

@@ -25,13 +25,16 @@ QVariant brandOf(RowContext& row)
 void prepareProductQueries(NamedQueries& q)
 {
     // Line 1 is the filter line; the section blanks it before each full read.
-    q.s_produtos.setSql({QStringLiteral("select * from produtos"), QString(), QString(), QStringLiteral("order by codigo")});
+    q.s_produtos.setSql(
+        {QStringLiteral("select * from produtos"), QString(), QString(), QStringLiteral("order by codigo")});
     q.s_produtos.declareParam(QStringLiteral("codigo"), Query::ParamType::Text, 20);
     // Keys hold up to 15 characters and are bound whole.
-    q.c_produtos.setSql({QStringLiteral("select * from lj_produtos"), QStringLiteral(" where idreferencia = :idreferencia")});
+    q.c_produtos.setSql(
+        {QStringLiteral("select * from lj_produtos"), QStringLiteral(" where idreferencia = :idreferencia")});
     q.c_produtos.declareParam(QStringLiteral("idreferencia"), Query::ParamType::Text, 15);
     q.c_produtos.setTarget(QStringLiteral("lj_produtos"), {QStringLiteral("Idreferencia")});
-    q.c_codbar.setSql({QStringLiteral("select * from lj_referbar"), QStringLiteral(" where idreferencia = :idreferencia")});
+    q.c_codbar.setSql(
+        {QStringLiteral("select * from lj_referbar"), QStringLiteral(" where idreferencia = :idreferencia")});
     q.c_codbar.declareParam(QStringLiteral("idreferencia"), Query::ParamType::Text, 15);
     q.c_codbar.setTarget(QStringLiteral("lj_referbar"), {QStringLiteral("IdReferencia")});
 }
@@ -129,7 +132,8 @@ void ensureBarcode(Integration& integration, const RowContext& product)
     c_codbar.append();
     SectionRow row(integration, product.source, c_codbar, product.key);
     row.now = product.now;
-    writeMapping(barcodeMapping(), row, true, QStringLiteral("lj_referbar"), QStringLiteral("código %1").arg(product.key));
+    writeMapping(barcodeMapping(), row, true, QStringLiteral("lj_referbar"),
+                 QStringLiteral("código %1").arg(product.key));
     c_codbar.post();
     c_codbar.close();
 }

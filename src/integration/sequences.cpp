@@ -18,8 +18,7 @@ int nextBranchNumber(Connection& erp, const BranchCounter& c, int store, int com
     const QString companyText = QString::number(company);
     Query q(QStringLiteral("Seq"), erp);
     q.setSql({QStringLiteral("Select COALESCE(max(%1),0) as Seq from filial").arg(QLatin1String(c.counter)),
-              QStringLiteral(" where idempresa = ") + companyText,
-              QStringLiteral("   and idfilial  = ") + storeText});
+              QStringLiteral(" where idempresa = ") + companyText, QStringLiteral("   and idfilial  = ") + storeText});
     q.open();
     int result = q.asInt(QStringLiteral("Seq"));
     if (result != 0) {
@@ -35,8 +34,7 @@ int nextBranchNumber(Connection& erp, const BranchCounter& c, int store, int com
     }
     q.close();
     q.setSql({QStringLiteral("Update filial set %1 = :seq ").arg(QLatin1String(c.counter)),
-              QStringLiteral(" where idempresa = ") + companyText,
-              QStringLiteral("   and idfilial  = ") + storeText});
+              QStringLiteral(" where idempresa = ") + companyText, QStringLiteral("   and idfilial  = ") + storeText});
     q.declareParam(QStringLiteral("seq"), Query::ParamType::Int32);
     q.setParam(QStringLiteral("seq"), result);
     q.execSql();

@@ -74,7 +74,8 @@ void ImportSuppliers(Integration& integration)
                                      .nameColumn = QStringLiteral("razao_social"),
                                      .keyParameter = QStringLiteral("idfornecedor"),
                                      .mapping = supplierMapping(),
-                                     .skippedLine = QStringLiteral("Fornecedor não copiado: código '%1' (%2) não é um número inteiro"),
+                                     .skippedLine = QStringLiteral(
+                                         "Fornecedor não copiado: código '%1' (%2) não é um número inteiro"),
                                  });
 }
 

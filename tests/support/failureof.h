@@ -2,8 +2,8 @@
 
 #include "core/failure.h"
 
-#include <QString>
 #include <functional>
+#include <QString>
 
 namespace carvela::test {
 

@@ -1,5 +1,6 @@
 #include "support/pgserver.h"
 
+#include <atomic>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
@@ -9,7 +10,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTextStream>
-#include <atomic>
 
 namespace carvela::test {
 
@@ -26,7 +26,10 @@ std::atomic<int> connectionCounter{0};
     throw PgServerError(message);
 }
 
-QString env(const char* name) { return qEnvironmentVariable(name).trimmed(); }
+QString env(const char* name)
+{
+    return qEnvironmentVariable(name).trimmed();
+}
 
 QHash<QString, QString> readEnvFile(const QString& path)
 {
@@ -108,8 +111,7 @@ void addChecked(const char* driver, const QString& connectionName)
 // Runs statements on a short-lived QPSQL connection to the maintenance database "postgres".
 void adminExec(const QStringList& statements)
 {
-    const QString name =
-        QStringLiteral("carvela_test_admin_%1").arg(connectionCounter.fetch_add(1) + 1);
+    const QString name = QStringLiteral("carvela_test_admin_%1").arg(connectionCounter.fetch_add(1) + 1);
     {
         QSqlDatabase db = openQpsql(QStringLiteral("postgres"), name);
         try {
@@ -183,8 +185,7 @@ QString createDatabase(const QString& prefix)
     for (int attempt = 0;; ++attempt) {
         const QString name = base + QString::number(databaseCounter.fetch_add(1) + 1);
         try {
-            adminExec({QStringLiteral("CREATE DATABASE %1 ENCODING 'UTF8' TEMPLATE template0")
-                           .arg(quoteIdent(name))});
+            adminExec({QStringLiteral("CREATE DATABASE %1 ENCODING 'UTF8' TEMPLATE template0").arg(quoteIdent(name))});
             return name;
         } catch (const PgServerError& e) {
             // Left by an earlier process with the same id: take the next number.
@@ -316,9 +317,7 @@ ScratchDatabase::~ScratchDatabase()
 
 QString ScratchDatabase::uniqueConnectionName(const char* kind)
 {
-    return QStringLiteral("%1_%2_%3")
-        .arg(name_, QString::fromLatin1(kind))
-        .arg(connectionCounter.fetch_add(1) + 1);
+    return QStringLiteral("%1_%2_%3").arg(name_, QString::fromLatin1(kind)).arg(connectionCounter.fetch_add(1) + 1);
 }
 
 QSqlDatabase ScratchDatabase::qpsql(const QString& connectionName)

@@ -99,11 +99,11 @@ void exec(const QSqlDatabase& db, const QString& sql);
 } // namespace carvela::test
 
 // Evaluates an expression that may throw PgServerError; turns the error into a QtTest failure.
-#define CARVELA_PG_REQUIRE(expr)                                                                           \
-    do {                                                                                                   \
-        try {                                                                                              \
-            expr;                                                                                          \
-        } catch (const ::carvela::test::PgServerError& carvelaPgError) {                                   \
-            QFAIL(carvelaPgError.what());                                                                  \
-        }                                                                                                  \
+#define CARVELA_PG_REQUIRE(expr)                                                                                       \
+    do {                                                                                                               \
+        try {                                                                                                          \
+            expr;                                                                                                      \
+        } catch (const ::carvela::test::PgServerError& carvelaPgError) {                                               \
+            QFAIL(carvelaPgError.what());                                                                              \
+        }                                                                                                              \
     } while (false)

@@ -2,11 +2,11 @@
 
 #include "support/pgserver.h"
 
+#include <memory>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <memory>
 
 namespace carvela::test {
 

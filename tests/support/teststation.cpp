@@ -6,7 +6,6 @@
 #include "fixtures/builders.h"
 #include "integration/sections.h"
 
-
 namespace carvela::test {
 namespace {
 
@@ -22,7 +21,7 @@ TestStation::TestStation(const QString& engine, const QString& prefix, const QSt
     : m_engine(engine)
     , m_pos(engine, prefix + QStringLiteral("_pos"))
     , m_erp(engine, prefix + QStringLiteral("_erp"))
-    , m_cloud(!cloudEngine.isEmpty()                 ? cloudEngine
+    , m_cloud(!cloudEngine.isEmpty()            ? cloudEngine
               : engine == QLatin1String("odbc") ? QStringLiteral("qpsql")
                                                 : engine,
               prefix + QStringLiteral("_cloud"))

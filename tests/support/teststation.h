@@ -4,8 +4,8 @@
 #include "support/recordingdialogs.h"
 #include "support/testdatabase.h"
 
-#include <QTemporaryDir>
 #include <memory>
+#include <QTemporaryDir>
 
 namespace carvela::test {
 

@@ -41,7 +41,9 @@ std::vector<std::pair<QString, QString>> parseInitString(const QString& initStri
 
 // Provider SQLOLEDB*, SQLNCLI*, MSOLEDBSQL* (SQL Server through ODBC), MSDASQL (the ODBC string in
 // Extended Properties), PostgreSQL and SQLite (this system's own). Throws Failure naming what is wrong.
-ConnectionSpec specFromInitString(const QString& initString);
+// udlPath names the .udl file the string came from: its folder anchors a relative SQLite path and
+// its name goes into the messages.
+ConnectionSpec specFromInitString(const QString& initString, const QString& udlPath = {});
 
 // Reads a .udl data-link file: UTF-16LE with BOM (UTF-8 accepted), "[oledb]", a comment line, then one
 // init string. Throws Failure naming the file when it is missing, unreadable or garbled.

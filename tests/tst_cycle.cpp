@@ -1,7 +1,7 @@
 #include "core/failure.h"
 #include "core/inifile.h"
 #include "core/settings.h"
-#include "db/connectionspec.h"
+#include "db/connectiontarget.h"
 #include "db/query.h"
 #include "integration/integration.h"
 #include "support/pgserver.h"

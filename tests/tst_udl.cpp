@@ -1,5 +1,5 @@
 #include "core/failure.h"
-#include "db/connectionspec.h"
+#include "db/connectiontarget.h"
 #include "support/failureof.h"
 
 #include <QDir>
@@ -45,17 +45,18 @@ QByteArray udl(const QString& initString, const QByteArray& encoding = "utf-16le
                    encoding);
 }
 
-QString render(const ConnectionSpec& spec)
+QString render(const ConnectionTarget& target)
 {
     const QString tail =
-        QStringLiteral(" timeout=%1 secrets=%2").arg(spec.loginTimeoutSeconds).arg(spec.secrets().join(u'|'));
-    switch (spec.engine) {
-    case ConnectionSpec::Engine::Odbc:
-        return QStringLiteral("odbc ") + spec.odbcConnectionString + tail;
-    case ConnectionSpec::Engine::PostgreSql:
-        return QStringLiteral("pg %1 %2 %3 %4").arg(spec.host).arg(spec.port).arg(spec.database, spec.user) + tail;
-    case ConnectionSpec::Engine::Sqlite:
-        return QStringLiteral("sqlite %1 %2").arg(spec.sqliteFile, spec.sqliteSchema);
+        QStringLiteral(" timeout=%1 secrets=%2").arg(target.loginTimeoutSeconds).arg(target.secrets().join(u'|'));
+    switch (target.engine) {
+    case ConnectionTarget::Engine::Odbc:
+        return QStringLiteral("odbc ") + target.odbcConnectionString + tail;
+    case ConnectionTarget::Engine::PostgreSql:
+        return QStringLiteral("pg %1 %2 %3 %4").arg(target.host).arg(target.port).arg(target.database, target.user) +
+               tail;
+    case ConnectionTarget::Engine::Sqlite:
+        return QStringLiteral("sqlite %1 %2").arg(target.sqliteFile, target.sqliteSchema);
     }
     return {};
 }
@@ -178,17 +179,17 @@ private Q_SLOTS:
         if (!content.isEmpty())
             QVERIFY(writeFile(path, content));
 
-        ConnectionSpec spec;
+        ConnectionTarget target;
         try {
-            spec = open.isEmpty() ? readUdlFile(path)
-                                  : specFromConnectionString(content.isEmpty() ? open : open.arg(path));
+            target = open.isEmpty() ? readUdlFile(path)
+                                    : targetFromConnectionString(content.isEmpty() ? open : open.arg(path));
         } catch (const Failure& failure) {
             QFAIL(qPrintable(failure.message()));
         }
-        QCOMPARE(render(spec), QString(expected).replace(QStringLiteral("%DIR%"), m_dir.path()));
-        QCOMPARE(spec.describe(), QString(description).replace(QStringLiteral("%DIR%"), m_dir.path()));
-        for (const QString& secret : spec.secrets())
-            QVERIFY(!spec.describe().contains(secret));
+        QCOMPARE(render(target), QString(expected).replace(QStringLiteral("%DIR%"), m_dir.path()));
+        QCOMPARE(target.describe(), QString(description).replace(QStringLiteral("%DIR%"), m_dir.path()));
+        for (const QString& secret : target.secrets())
+            QVERIFY(!target.describe().contains(secret));
     }
 
     // Every failure names the file and never shows the password (all of them contain kSecretMark).
@@ -266,14 +267,14 @@ private Q_SLOTS:
         socklen_t length = sizeof address;
         QVERIFY(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
         QVERIFY(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0);
-        const ConnectionSpec spec = specFromInitString(
+        const ConnectionTarget target = targetFromInitString(
             QStringLiteral("Provider=SQLOLEDB.1;Data Source=127.0.0.1,%1;Initial Catalog=Postos;User ID=sa;"
                            "Password=\"Tr0ca;=Me\"")
                 .arg(ntohs(address.sin_port)));
         QString error;
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), QStringLiteral("udl-probe"));
-            db.setDatabaseName(spec.odbcConnectionString);
+            db.setDatabaseName(target.odbcConnectionString);
             db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=2"));
             QVERIFY(!db.open());
             error = db.lastError().text();

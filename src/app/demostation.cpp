@@ -3,7 +3,7 @@
 #include "core/failure.h"
 #include "core/inifile.h"
 #include "core/settings.h"
-#include "db/connectionspec.h"
+#include "db/connectiontarget.h"
 
 #include <QDate>
 #include <QDir>

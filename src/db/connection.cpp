@@ -97,26 +97,26 @@ void Connection::open()
 {
     if (isOpen())
         return;
-    ConnectionSpec spec = specFromConnectionString(m_connectionString);
+    ConnectionTarget target = targetFromConnectionString(m_connectionString);
     if (m_beforeConnect)
-        m_beforeConnect(*this, spec);
+        m_beforeConnect(*this, target);
 
     QString driver;
-    switch (spec.engine) {
-    case ConnectionSpec::Engine::Odbc:
+    switch (target.engine) {
+    case ConnectionTarget::Engine::Odbc:
         driver = QStringLiteral("QODBC");
         break;
-    case ConnectionSpec::Engine::PostgreSql:
+    case ConnectionTarget::Engine::PostgreSql:
         driver = QStringLiteral("QPSQL");
         break;
-    case ConnectionSpec::Engine::Sqlite:
+    case ConnectionTarget::Engine::Sqlite:
         driver = QStringLiteral("QSQLITE");
         break;
     }
-    m_spec = spec;
-    if (spec.engine == ConnectionSpec::Engine::Sqlite && !QFileInfo(spec.sqliteFile).isFile())
+    m_target = target;
+    if (target.engine == ConnectionTarget::Engine::Sqlite && !QFileInfo(target.sqliteFile).isFile())
         throw Failure(
-            QStringLiteral("Não foi possível conectar %1 (%2): o arquivo não existe").arg(m_name, spec.describe()));
+            QStringLiteral("Não foi possível conectar %1 (%2): o arquivo não existe").arg(m_name, target.describe()));
 
     QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_qtName);
     if (!db.isValid()) {
@@ -125,23 +125,23 @@ void Connection::open()
         throw Failure(
             QStringLiteral("Não foi possível conectar %1: o driver %2 não está instalado").arg(m_name, driver));
     }
-    const int timeout = std::max(1, spec.loginTimeoutSeconds);
-    switch (spec.engine) {
-    case ConnectionSpec::Engine::Odbc:
-        db.setDatabaseName(spec.odbcConnectionString);
+    const int timeout = std::max(1, target.loginTimeoutSeconds);
+    switch (target.engine) {
+    case ConnectionTarget::Engine::Odbc:
+        db.setDatabaseName(target.odbcConnectionString);
         db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1").arg(timeout));
         break;
-    case ConnectionSpec::Engine::PostgreSql:
-        db.setHostName(spec.host);
-        if (spec.port > 0)
-            db.setPort(spec.port);
-        db.setDatabaseName(spec.database);
-        db.setUserName(spec.user);
-        db.setPassword(spec.password);
+    case ConnectionTarget::Engine::PostgreSql:
+        db.setHostName(target.host);
+        if (target.port > 0)
+            db.setPort(target.port);
+        db.setDatabaseName(target.database);
+        db.setUserName(target.user);
+        db.setPassword(target.password);
         db.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(timeout));
         break;
-    case ConnectionSpec::Engine::Sqlite:
-        db.setDatabaseName(spec.sqliteSchema.isEmpty() ? spec.sqliteFile : QStringLiteral(":memory:"));
+    case ConnectionTarget::Engine::Sqlite:
+        db.setDatabaseName(target.sqliteSchema.isEmpty() ? target.sqliteFile : QStringLiteral(":memory:"));
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(timeout * 1000));
         break;
     }
@@ -149,18 +149,18 @@ void Connection::open()
         const QString reason = scrub(driverText(db.lastError()));
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_qtName);
-        throw Failure(QStringLiteral("Não foi possível conectar %1 (%2): %3").arg(m_name, spec.describe(), reason));
+        throw Failure(QStringLiteral("Não foi possível conectar %1 (%2): %3").arg(m_name, target.describe(), reason));
     }
     m_database = db;
-    if (spec.engine == ConnectionSpec::Engine::Sqlite && !spec.sqliteSchema.isEmpty()) {
+    if (target.engine == ConnectionTarget::Engine::Sqlite && !target.sqliteSchema.isEmpty()) {
         QSqlQuery attach(db);
         if (!attach.exec(
-                QStringLiteral("ATTACH DATABASE %1 AS %2").arg(sqlQuoted(spec.sqliteFile), spec.sqliteSchema))) {
+                QStringLiteral("ATTACH DATABASE %1 AS %2").arg(sqlQuoted(target.sqliteFile), target.sqliteSchema))) {
             const QSqlError error = attach.lastError();
             attach = QSqlQuery();
             close();
             throw Failure(QStringLiteral("Não foi possível conectar %1 (%2): %3")
-                              .arg(m_name, spec.describe(), driverText(error)));
+                              .arg(m_name, target.describe(), driverText(error)));
         }
     }
 }
@@ -210,7 +210,7 @@ void Connection::fail(const QSqlError& error, const QString& context)
 
 QString Connection::scrub(QString text) const
 {
-    for (const QString& secret : m_spec.secrets())
+    for (const QString& secret : m_target.secrets())
         if (!secret.isEmpty())
             text.replace(secret, QStringLiteral("****"));
     return text;

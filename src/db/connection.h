@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/connectionspec.h"
+#include "db/connectiontarget.h"
 
 #include <functional>
 #include <map>
@@ -19,7 +19,7 @@ namespace carvela {
 // reconnect, since a prepared statement does not survive one.
 class Connection {
 public:
-    using BeforeConnect = std::function<void(Connection&, ConnectionSpec&)>;
+    using BeforeConnect = std::function<void(Connection&, ConnectionTarget&)>;
 
     explicit Connection(QString name);
     ~Connection();
@@ -32,14 +32,14 @@ public:
     void setConnectionString(const QString& connectionString);
     const QString& connectionString() const { return m_connectionString; }
 
-    // Runs before every connect and may adjust the spec of the session about to start.
+    // Runs before every connect and may adjust the target of the session about to start.
     void setBeforeConnect(BeforeConnect hook) { m_beforeConnect = std::move(hook); }
 
     void open();
     void close();
     bool isOpen() const { return m_database.has_value(); }
-    // The spec of the open session (what describe() reports in messages).
-    const ConnectionSpec& spec() const { return m_spec; }
+    // The target of the open session (what describe() reports in messages).
+    const ConnectionTarget& target() const { return m_target; }
 
     // The open database, connecting first when closed.
     QSqlDatabase database();
@@ -50,7 +50,7 @@ public:
     // a message containing "Falha de conexão", which the cycle answers by reconnecting; any
     // other error as "<context>: <driver text>".
     [[noreturn]] void fail(const QSqlError& error, const QString& context);
-    // Removes every secret of the spec from a text meant for the operator.
+    // Removes every secret of the target from a text meant for the operator.
     QString scrub(QString text) const;
 
 private:
@@ -58,7 +58,7 @@ private:
     QString m_qtName;
     QString m_connectionString;
     BeforeConnect m_beforeConnect;
-    ConnectionSpec m_spec;
+    ConnectionTarget m_target;
     std::optional<QSqlDatabase> m_database;
     std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
 };

@@ -1,4 +1,4 @@
-#include "db/connectionspec.h"
+#include "db/connectiontarget.h"
 
 #include "core/failure.h"
 
@@ -88,7 +88,7 @@ QString initStringOfUdl(const QString& text, const QString& path)
 
 } // namespace
 
-ConnectionSpec readUdlFile(const QString& path)
+ConnectionTarget readUdlFile(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -106,17 +106,17 @@ ConnectionSpec readUdlFile(const QString& path)
     if (bytes.size() > kMaxUdlBytes)
         udlFailure(QStringLiteral("Arquivo de conexão grande demais"), path);
     const QString initString = initStringOfUdl(decodeUdl(bytes, path), path);
-    return specFromInitString(initString, info.absoluteFilePath());
+    return targetFromInitString(initString, info.absoluteFilePath());
 }
 
-ConnectionSpec specFromConnectionString(const QString& connectionString)
+ConnectionTarget targetFromConnectionString(const QString& connectionString)
 {
     static const QRegularExpression fileName(QStringLiteral("^\\s*file\\s+name\\s*=\\s*(.*)$"),
                                              QRegularExpression::CaseInsensitiveOption |
                                                  QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch match = fileName.match(connectionString);
     if (!match.hasMatch())
-        return specFromInitString(connectionString);
+        return targetFromInitString(connectionString);
     // The path runs to the end (it may hold ';'), unless it is quoted.
     QString path = match.captured(1).trimmed();
     if (!path.isEmpty() && (path.front() == u'"' || path.front() == u'\'')) {

@@ -2,7 +2,7 @@
 
 #include "core/inifile.h"
 #include "core/settings.h"
-#include "db/connectionspec.h"
+#include "db/connectiontarget.h"
 #include "fixtures/builders.h"
 #include "integration/sections.h"
 

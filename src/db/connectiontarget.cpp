@@ -1,4 +1,4 @@
-#include "db/connectionspec.h"
+#include "db/connectiontarget.h"
 
 #include "core/failure.h"
 
@@ -270,20 +270,20 @@ SqlServerAddress sqlServerAddress(const QString& dataSource, const Reporter& rep
     return address;
 }
 
-ConnectionSpec sqlServerSpec(const Pairs& pairs, const Reporter& report)
+ConnectionTarget sqlServerTarget(const Pairs& pairs, const Reporter& report)
 {
-    ConnectionSpec spec;
-    spec.engine = ConnectionSpec::Engine::Odbc;
+    ConnectionTarget target;
+    target.engine = ConnectionTarget::Engine::Odbc;
     const SqlServerAddress address =
         sqlServerAddress(textOf(pairs, {QLatin1StringView("Data Source"), QLatin1StringView("Server")}), report);
-    spec.host = address.display();
-    spec.database = textOf(pairs, {QLatin1StringView("Initial Catalog"), QLatin1StringView("Database")});
-    spec.loginTimeoutSeconds = loginTimeout(pairs, report);
+    target.host = address.display();
+    target.database = textOf(pairs, {QLatin1StringView("Initial Catalog"), QLatin1StringView("Database")});
+    target.loginTimeoutSeconds = loginTimeout(pairs, report);
     const bool windowsAuthentication = wantsWindowsAuthentication(pairs);
     if (!windowsAuthentication) {
-        spec.user = textOf(pairs, {QLatin1StringView("User ID"), QLatin1StringView("UID")});
-        spec.password = valueOf(pairs, {QLatin1StringView("Password"), QLatin1StringView("PWD")}).value_or(QString());
-        if (spec.user.isEmpty())
+        target.user = textOf(pairs, {QLatin1StringView("User ID"), QLatin1StringView("UID")});
+        target.password = valueOf(pairs, {QLatin1StringView("Password"), QLatin1StringView("PWD")}).value_or(QString());
+        if (target.user.isEmpty())
             report.fail(QStringLiteral("Usuário do SQL Server não informado (User ID)"));
     }
 
@@ -313,29 +313,29 @@ ConnectionSpec sqlServerSpec(const Pairs& pairs, const Reporter& report)
     else
         odbc += odbcValue(address.host, freeTds) + QStringLiteral(";PORT=") + QString::number(kSqlServerDefaultPort);
     odbc += u';';
-    refuseForFreeTds(QStringLiteral("O banco (Initial Catalog)"), spec.database, report);
-    refuseForFreeTds(QStringLiteral("O usuário (User ID)"), spec.user, report);
-    refuseForFreeTds(QStringLiteral("A senha (Password)"), spec.password, report);
+    refuseForFreeTds(QStringLiteral("O banco (Initial Catalog)"), target.database, report);
+    refuseForFreeTds(QStringLiteral("O usuário (User ID)"), target.user, report);
+    refuseForFreeTds(QStringLiteral("A senha (Password)"), target.password, report);
 #endif
-    if (!spec.database.isEmpty())
-        odbc += QStringLiteral("DATABASE=") + odbcValue(spec.database, freeTds) + u';';
+    if (!target.database.isEmpty())
+        odbc += QStringLiteral("DATABASE=") + odbcValue(target.database, freeTds) + u';';
     if (windowsAuthentication)
         odbc += QStringLiteral("Trusted_Connection=yes;");
     else
-        odbc += QStringLiteral("UID=") + odbcValue(spec.user, freeTds) + QStringLiteral(";PWD=") +
-                braced(spec.password, freeTds) + u';';
+        odbc += QStringLiteral("UID=") + odbcValue(target.user, freeTds) + QStringLiteral(";PWD=") +
+                braced(target.password, freeTds) + u';';
 #ifndef Q_OS_WIN
     odbc += QStringLiteral("TDS_Version=7.4;ClientCharset=UTF-8;");
 #endif
-    spec.odbcConnectionString = odbc;
-    return spec;
+    target.odbcConnectionString = odbc;
+    return target;
 }
 
-ConnectionSpec msdasqlSpec(const Pairs& pairs, const Reporter& report)
+ConnectionTarget msdasqlTarget(const Pairs& pairs, const Reporter& report)
 {
-    ConnectionSpec spec;
-    spec.engine = ConnectionSpec::Engine::Odbc;
-    spec.loginTimeoutSeconds = loginTimeout(pairs, report);
+    ConnectionTarget target;
+    target.engine = ConnectionTarget::Engine::Odbc;
+    target.loginTimeoutSeconds = loginTimeout(pairs, report);
     QString odbc = textOf(pairs, {QLatin1StringView("Extended Properties")});
     Pairs attributes = parseOdbcString(odbc);
     const QString dataSource = textOf(pairs, {QLatin1StringView("Data Source")});
@@ -366,69 +366,69 @@ ConnectionSpec msdasqlSpec(const Pairs& pairs, const Reporter& report)
             refuseForFreeTds(QStringLiteral("A senha (Password)"), *password, report);
         odbc += QStringLiteral("PWD=") + braced(*password, freeTds) + u';';
     }
-    spec.odbcConnectionString = odbc;
+    target.odbcConnectionString = odbc;
 
     attributes = parseOdbcString(odbc);
-    spec.user = textOf(attributes, userKeys);
-    spec.password = valueOf(attributes, passwordKeys).value_or(QString());
-    spec.database = textOf(attributes, {QLatin1StringView("DATABASE")});
-    return spec;
+    target.user = textOf(attributes, userKeys);
+    target.password = valueOf(attributes, passwordKeys).value_or(QString());
+    target.database = textOf(attributes, {QLatin1StringView("DATABASE")});
+    return target;
 }
 
-ConnectionSpec postgreSqlSpec(const Pairs& pairs, const Reporter& report)
+ConnectionTarget postgreSqlTarget(const Pairs& pairs, const Reporter& report)
 {
     // "Catalog" and "Location" (settings of the original client) are accepted and have no effect.
-    ConnectionSpec spec;
-    spec.engine = ConnectionSpec::Engine::PostgreSql;
-    spec.host = textOf(pairs, {QLatin1StringView("Data Source"), QLatin1StringView("Host")});
-    if (spec.host.isEmpty())
+    ConnectionTarget target;
+    target.engine = ConnectionTarget::Engine::PostgreSql;
+    target.host = textOf(pairs, {QLatin1StringView("Data Source"), QLatin1StringView("Host")});
+    if (target.host.isEmpty())
         report.fail(QStringLiteral("Servidor não informado (Data Source)"));
     const QString portText = textOf(pairs, {QLatin1StringView("Port")});
     if (!portText.isEmpty()) {
         bool ok = false;
-        spec.port = portNumber(portText, &ok);
+        target.port = portNumber(portText, &ok);
         if (!ok)
             report.fail(QStringLiteral("Porta inválida (Port)"), portText);
     }
-    spec.database = textOf(pairs, {QLatin1StringView("Initial Catalog"), QLatin1StringView("Database")});
-    spec.user = textOf(pairs, {QLatin1StringView("User ID"), QLatin1StringView("User")});
-    spec.password = valueOf(pairs, {QLatin1StringView("Password")}).value_or(QString());
-    spec.loginTimeoutSeconds = loginTimeout(pairs, report);
-    return spec;
+    target.database = textOf(pairs, {QLatin1StringView("Initial Catalog"), QLatin1StringView("Database")});
+    target.user = textOf(pairs, {QLatin1StringView("User ID"), QLatin1StringView("User")});
+    target.password = valueOf(pairs, {QLatin1StringView("Password")}).value_or(QString());
+    target.loginTimeoutSeconds = loginTimeout(pairs, report);
+    return target;
 }
 
-ConnectionSpec sqliteSpec(const Pairs& pairs, const Reporter& report)
+ConnectionTarget sqliteTarget(const Pairs& pairs, const Reporter& report)
 {
-    ConnectionSpec spec;
-    spec.engine = ConnectionSpec::Engine::Sqlite;
+    ConnectionTarget target;
+    target.engine = ConnectionTarget::Engine::Sqlite;
     QString file = textOf(pairs, {QLatin1StringView("Data Source")});
     if (file.isEmpty())
         report.fail(QStringLiteral("Arquivo do banco SQLite não informado (Data Source)"));
     const QString& udlPath = report.origin().udlPath;
     if (!udlPath.isEmpty() && QFileInfo(file).isRelative())
         file = QDir::cleanPath(QFileInfo(udlPath).absoluteDir().absoluteFilePath(file));
-    spec.sqliteFile = file;
-    spec.sqliteSchema = textOf(pairs, {QLatin1StringView("Schema")});
+    target.sqliteFile = file;
+    target.sqliteSchema = textOf(pairs, {QLatin1StringView("Schema")});
     static const QRegularExpression identifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
-    if (!spec.sqliteSchema.isEmpty() && !identifier.match(spec.sqliteSchema).hasMatch())
-        report.fail(QStringLiteral("Nome de esquema inválido (Schema)"), spec.sqliteSchema);
-    return spec;
+    if (!target.sqliteSchema.isEmpty() && !identifier.match(target.sqliteSchema).hasMatch())
+        report.fail(QStringLiteral("Nome de esquema inválido (Schema)"), target.sqliteSchema);
+    return target;
 }
 
-ConnectionSpec specFromPairs(const Pairs& pairs, const Origin& origin)
+ConnectionTarget targetFromPairs(const Pairs& pairs, const Origin& origin)
 {
     const Reporter report(
         origin, valueOf(pairs, {QLatin1StringView("Password"), QLatin1StringView("PWD")}).value_or(QString()));
     const QString provider = textOf(pairs, {QLatin1StringView("Provider")});
     switch (providerKind(provider)) {
     case Provider::SqlServer:
-        return sqlServerSpec(pairs, report);
+        return sqlServerTarget(pairs, report);
     case Provider::Msdasql:
-        return msdasqlSpec(pairs, report);
+        return msdasqlTarget(pairs, report);
     case Provider::PostgreSql:
-        return postgreSqlSpec(pairs, report);
+        return postgreSqlTarget(pairs, report);
     case Provider::Sqlite:
-        return sqliteSpec(pairs, report);
+        return sqliteTarget(pairs, report);
     case Provider::Missing:
         report.fail(QStringLiteral("Provedor não informado (Provider)"));
     case Provider::Unknown:
@@ -439,7 +439,7 @@ ConnectionSpec specFromPairs(const Pairs& pairs, const Origin& origin)
 
 } // namespace
 
-QString ConnectionSpec::describe() const
+QString ConnectionTarget::describe() const
 {
     const auto tail = [](const QString& database, const QString& user, bool windowsUser) {
         QString text;
@@ -482,7 +482,7 @@ QString ConnectionSpec::describe() const
                        user.isEmpty() ? textOf(attributes, {QLatin1StringView("UID")}) : user, windowsUser);
 }
 
-QStringList ConnectionSpec::secrets() const
+QStringList ConnectionTarget::secrets() const
 {
     QStringList list;
     const auto add = [&list](const QString& secret) {
@@ -549,9 +549,9 @@ std::vector<std::pair<QString, QString>> parseInitString(const QString& initStri
     return pairs;
 }
 
-ConnectionSpec specFromInitString(const QString& initString, const QString& udlPath)
+ConnectionTarget targetFromInitString(const QString& initString, const QString& udlPath)
 {
-    return specFromPairs(parseInitString(initString), Origin{udlPath});
+    return targetFromPairs(parseInitString(initString), Origin{udlPath});
 }
 
 } // namespace carvela

@@ -9,7 +9,7 @@ namespace carvela {
 
 // Where a connection goes, as the Qt Sql drivers need it. Built from an OLE DB init string
 // (the content of a .udl file, or a connection section of Parametros.ini).
-struct ConnectionSpec {
+struct ConnectionTarget {
     enum class Engine { Odbc, PostgreSql, Sqlite };
 
     Engine engine = Engine::Odbc;
@@ -32,7 +32,7 @@ struct ConnectionSpec {
 
     // A one-line description for messages: engine, server, database, user; never the password.
     QString describe() const;
-    // Every secret this spec carries (passwords), so that messages can be scrubbed of them.
+    // Every secret this target carries (passwords), so that messages can be scrubbed of them.
     QStringList secrets() const;
 };
 
@@ -43,17 +43,17 @@ std::vector<std::pair<QString, QString>> parseInitString(const QString& initStri
 // Extended Properties), PostgreSQL and SQLite (this system's own). Throws Failure naming what is wrong.
 // udlPath names the .udl file the string came from: its folder anchors a relative SQLite path and
 // its name goes into the messages.
-ConnectionSpec specFromInitString(const QString& initString, const QString& udlPath = {});
+ConnectionTarget targetFromInitString(const QString& initString, const QString& udlPath = {});
 
 // Reads a .udl data-link file: UTF-16LE with BOM (UTF-8 accepted), "[oledb]", a comment line, then one
 // init string. Throws Failure naming the file when it is missing, unreadable or garbled.
-ConnectionSpec readUdlFile(const QString& path);
+ConnectionTarget readUdlFile(const QString& path);
 
 // Writes a .udl data-link file as the platform's own tools do: UTF-16LE with a BOM, "[oledb]", the
 // comment line, the init string. Throws Failure("Unable to write to <path>").
 void writeUdlFile(const QString& path, const QString& initString);
 
 // "FILE NAME=<path>" reads that .udl file; anything else is taken as an init string.
-ConnectionSpec specFromConnectionString(const QString& connectionString);
+ConnectionTarget targetFromConnectionString(const QString& connectionString);
 
 } // namespace carvela

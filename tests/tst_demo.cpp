@@ -12,27 +12,32 @@ using namespace carvela;
 
 namespace {
 
+QString connectionName(const char* file)
+{
+    return QStringLiteral("demo-%1").arg(QLatin1String(file));
+}
+
 // Plain connections to the demo's three files, to count what landed where.
 struct Files {
     explicit Files(const QString& dir)
     {
         for (const char* name : {"pos", "erp", "cloud"}) {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("demo-") + name);
-            db.setDatabaseName(dir + u'/' + QLatin1String(name) + QStringLiteral(".sqlite"));
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName(name));
+            db.setDatabaseName(QStringLiteral("%1/%2.sqlite").arg(dir, QLatin1String(name)));
             db.open();
         }
     }
     ~Files()
     {
         for (const char* name : {"pos", "erp", "cloud"}) {
-            QSqlDatabase::database(QStringLiteral("demo-") + name, false).close();
-            QSqlDatabase::removeDatabase(QStringLiteral("demo-") + name);
+            QSqlDatabase::database(connectionName(name), false).close();
+            QSqlDatabase::removeDatabase(connectionName(name));
         }
     }
     int count(const char* db, const QString& sql) const
     {
-        return test::selectOne(QSqlDatabase::database(QStringLiteral("demo-") + db),
-                               QStringLiteral("select count(*) as n ") + sql)
+        return test::selectOne(QSqlDatabase::database(connectionName(db)),
+                               QStringLiteral("select count(*) as n %1").arg(sql))
             .value("n")
             .toInt();
     }

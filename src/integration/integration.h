@@ -51,7 +51,7 @@ public:
     int companyNumber() const { return m_companyNumber; }
 
     // Start-up: company 1, movement date today, the settings file, the connection file, Timer3.
-    // An error stops it where it happens and is shown; what came before stays.
+    // An error stops it where it happens and goes to the caller, which shows it; what came before stays.
     void FormCreate();
     // The switch, after it took its new state from the operator's click.
     void rsAtivaClick();

@@ -77,6 +77,27 @@ private:
     QString m_password;
 };
 
+// Reads an enclosed value from position j up to its closer, which a doubled closer stands for
+// inside the value; j ends just past the closer (or at the end of the text).
+QString readEnclosed(const QString& text, qsizetype& j, QChar closer)
+{
+    QString value;
+    const qsizetype n = text.size();
+    while (j < n) {
+        if (text.at(j) == closer) {
+            if (j + 1 < n && text.at(j + 1) == closer) {
+                value += closer;
+                j += 2;
+                continue;
+            }
+            ++j;
+            break;
+        }
+        value += text.at(j++);
+    }
+    return value;
+}
+
 // --- ODBC connection strings -------------------------------------------------------------------
 
 // Brace-quotes an ODBC attribute value. Standard ODBC drivers read "}}" inside braces as one '}'.
@@ -133,19 +154,7 @@ Pairs parseOdbcString(const QString& text, std::optional<bool> freeTdsRules = st
             value = text.mid(j + 1, close - j - 1);
             i = close + 2;
         } else if (j < n && text.at(j) == u'{') {
-            ++j;
-            while (j < n) {
-                if (text.at(j) == u'}') {
-                    if (j + 1 < n && text.at(j + 1) == u'}') {
-                        value += u'}';
-                        j += 2;
-                        continue;
-                    }
-                    ++j;
-                    break;
-                }
-                value += text.at(j++);
-            }
+            value = readEnclosed(text, ++j, u'}');
             const qsizetype next = text.indexOf(u';', j);
             i = next < 0 ? n : next + 1;
         } else {
@@ -522,18 +531,7 @@ std::vector<std::pair<QString, QString>> parseInitString(const QString& initStri
         QString value;
         if (j < n && (s.at(j) == u'"' || s.at(j) == u'\'')) {
             const QChar quote = s.at(j++);
-            while (j < n) {
-                if (s.at(j) == quote) {
-                    if (j + 1 < n && s.at(j + 1) == quote) {
-                        value += quote;
-                        j += 2;
-                        continue;
-                    }
-                    ++j;
-                    break;
-                }
-                value += s.at(j++);
-            }
+            value = readEnclosed(s, j, quote);
             // Anything between the closing quote and the next ';' is kept, blanks aside.
             const qsizetype next = s.indexOf(u';', j);
             value += s.mid(j, (next < 0 ? n : next) - j).trimmed();

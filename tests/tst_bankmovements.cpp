@@ -43,10 +43,18 @@ void movement(TestStation& s, int id, int bank, const QString& history, const QV
                      {"atualizado", updated}});
 }
 
-void run(TestStation& s)
+// One run as the cycle runs it, with what it counted and the movements it refused.
+struct Run {
+    BankCounts counts;
+    QStringList refused;
+};
+Run run(TestStation& s)
 {
     Integration& i = s.integration();
-    i.bankMovements().ImportBankMovements(i.state(), i.lists());
+    Run r;
+    i.bankMovements().ImportBankMovements(i.state(), i.lists(), r.counts,
+                                          [&r](const QString& message) { r.refused << message; });
+    return r;
 }
 
 QList<QVariantMap> accountRows(TestStation& s)

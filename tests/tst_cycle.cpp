@@ -140,11 +140,17 @@ private Q_SLOTS:
         QVERIFY(s.integration->Timer3().isActive());
         QVERIFY(s.integration->lastCycleFailed());
 
-        // The first bank-movement import runs before any section has named itself.
+        // The first bank-movement import runs before any section has named itself. A failure of
+        // the bank import ends that import only: the sections run and the date moves.
+        s.integration->setSections({s.section(Box::cbClientes, "Clientes")});
         s.integration->setBankMovementImport([](Integration&) { throw Failure("sem nuvem"); });
         s.state().clearLog();
+        s.ran.clear();
         s.integration->RunCycle();
         QCOMPARE(s.state().memo(), QStringList({"Erro na Tabela  \rsem nuvem"}));
+        QCOMPARE(s.ran, QStringList({"Clientes"}));
+        QCOMPARE(s.state().movementDate(), yesterday.addDays(1));
+        QCOMPARE(s.integration->lastSummary().outcome(), CycleSummary::Outcome::Incomplete);
     }
 
     void lostConnectionRecovers()

@@ -44,10 +44,17 @@ public:
     bool ask(const QString&, const QString&) override { return false; }
 };
 
-void printLog(Integration& integration)
+// The log as it grows, and the account of each cycle after it.
+void printLogAndSummaries(Integration& integration)
 {
     QObject::connect(&integration.state(), &StationState::logAppended, &integration,
                      [](const QString& entry) { out() << stamp() << printable(entry) << Qt::endl; });
+    QObject::connect(&integration, &Integration::cycleFinished, &integration, [](const CycleSummary& summary) {
+        const QStringList lines = summary.table();
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            out() << (i == 0 ? stamp() : QString(stamp().size(), u' ')) << lines.at(i) << u'\n';
+        out() << Qt::flush;
+    });
 }
 
 } // namespace
@@ -57,7 +64,7 @@ int runHeadless(const QString& settingsPath)
     ConsoleDialogs dialogs;
     Integration integration(settingsPath, dialogs);
     installSections(integration);
-    printLog(integration);
+    printLogAndSummaries(integration);
     QObject::connect(&integration.state(), &StationState::captionChanged, &integration,
                      [](const QString& caption) { out() << stamp() << caption << Qt::endl; });
     try {
@@ -73,7 +80,7 @@ int runOnce(const QString& settingsPath, QDate from)
     ConsoleDialogs dialogs;
     Integration integration(settingsPath, dialogs);
     installSections(integration);
-    printLog(integration);
+    printLogAndSummaries(integration);
     // The cycles are driven from here, one after the other.
     integration.Timer1().stop();
     try {
@@ -82,7 +89,7 @@ int runOnce(const QString& settingsPath, QDate from)
         StationState& state = integration.state();
         if (!QFileInfo(state.edtSql()).isFile()) {
             dialogs.inform(QStringLiteral("Informar o arquivo udl do velcor"));
-            return 1;
+            return exitStationFailure;
         }
         integration.Timer3().setInterval(state.seTempo() * 1000);
         state.setRsAtiva(true);
@@ -90,19 +97,27 @@ int runOnce(const QString& settingsPath, QDate from)
         state.setMovementDate(from);
     } catch (const Failure& failure) {
         dialogs.showError(failure.message());
-        return 1;
+        return exitStationFailure;
     }
     StationState& state = integration.state();
+    int exitCode = exitClean;
     for (;;) {
         const QDate date = state.movementDate();
-        out() << stamp() << QStringLiteral("Ciclo do movimento de %1").arg(date.toString(QStringLiteral("dd/MM/yyyy")))
-              << Qt::endl;
         integration.RunCycle();
         integration.Timer3().stop();
-        if (integration.lastCycleFailed())
-            return 1;
-        if (date >= QDate::currentDate())
-            return 0;
+        switch (integration.lastSummary().outcome()) {
+        case CycleSummary::Outcome::StationFailure:
+            return exitStationFailure;
+        case CycleSummary::Outcome::Incomplete:
+            exitCode = exitIncomplete;
+            break;
+        case CycleSummary::Outcome::Clean:
+            break;
+        }
+        // Done once a cycle on today's date has run; a date that a failed sale or entry held
+        // would only repeat the same cycle.
+        if (date >= QDate::currentDate() || state.movementDate() == date)
+            return exitCode;
     }
 }
 

@@ -25,15 +25,21 @@ const char* const description =
     "                           log go to stdout\n"
     "  --once [--dir DIR] [--date YYYY-MM-DD]\n"
     "                           run cycles now, as if the switch were on, from the given movement\n"
-    "                           date (default today) until a cycle on today's date has completed;\n"
-    "                           prints the log; exit 0, or 1 at the first cycle that logs an error\n"
+    "                           date (default today) until a cycle on today's date has run; prints\n"
+    "                           the log and a summary of each cycle. It stops early at a station\n"
+    "                           failure and when a cycle leaves the date where it was. Exit codes:\n"
+    "                             0  every cycle copied everything it read\n"
+    "                             1  a station failure (a connection, a login, a missing table or\n"
+    "                                column), or the program could not start\n"
+    "                             2  the station ran, but rows failed (named in the log and the\n"
+    "                                summary) or the cloud could not be reached\n"
     "  --demo DIR               create (or reset) a demo station in DIR: Parametros.ini, erp.udl and\n"
     "                           the three databases as SQLite files (pos, erp, cloud)";
 
 int fail(const QString& message)
 {
     QTextStream(stderr) << message << Qt::endl;
-    return 2;
+    return exitStationFailure;
 }
 
 } // namespace

@@ -366,9 +366,10 @@ void TFprincipalAdmin::bindState()
     connect(&state, &StationState::logAppended, this, &TFprincipalAdmin::appendLog);
     connect(&state, &StationState::logCleared, this, &TFprincipalAdmin::showLog);
     connect(&m_integration, &Integration::listLoadingErrorChanged, this, &TFprincipalAdmin::showListLoadingError);
-    connect(&m_integration, &Integration::cycleFinished, this, [this](bool failed) {
-        m_lastCycleFailed = failed;
+    connect(&m_integration, &Integration::cycleFinished, this, [this](const CycleSummary& summary) {
+        m_lastCycleFailed = summary.outcome() != CycleSummary::Outcome::Clean;
         showStatus();
+        showSummary(summary);
     });
 
     // And what the state holds now.
@@ -490,6 +491,27 @@ void TFprincipalAdmin::showProgress(Bar which)
     const int maximum = qMax(1, progress.maximum);
     bar->setRange(0, maximum);
     bar->setValue(qBound(0, progress.position, maximum));
+}
+
+void TFprincipalAdmin::showSummary(const CycleSummary& summary)
+{
+    // The tray's tool tip keeps its name first; the last cycle's account follows it.
+    const QStringList table = summary.table();
+    m_tray->setToolTip(QStringLiteral("Ondaris\n") + table.join(u'\n'));
+    const std::array<QString, StationState::barCount> labels = {
+        QStringLiteral("Clientes"), QStringLiteral("Fornecedores"), QStringLiteral("Produtos"), QString(),
+        QStringLiteral("Vendas"),   QStringLiteral("Entradas Comb")};
+    for (int i = 0; i < StationState::barCount; ++i) {
+        const SectionCounts* counts = labels[i].isEmpty() ? nullptr : summary.find(labels[i]);
+        m_bars[i]->setToolTip(counts ? QStringLiteral("Último ciclo: %1 lidos, %2 inseridos, %3 atualizados, "
+                                                      "%4 já no ERP, %5 falhas")
+                                           .arg(counts->read)
+                                           .arg(counts->inserted)
+                                           .arg(counts->updated)
+                                           .arg(counts->existing)
+                                           .arg(counts->failed)
+                                     : summary.headline());
+    }
 }
 
 void TFprincipalAdmin::showStatus()

@@ -75,6 +75,7 @@ private:
     void appendLog(const QString& entry);
     void showProgress(StationState::Bar which);
     void showStatus();
+    void showSummary(const CycleSummary& summary);
 
     // Declared in this order so that the dialogs exist before the integration that uses them.
     std::unique_ptr<WidgetDialogs> m_ownDialogs;

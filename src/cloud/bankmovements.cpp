@@ -101,19 +101,29 @@ const Mapping& BankMovementImport::movementMapping()
     return mapping;
 }
 
-void BankMovementImport::ImportBankMovements(StationState& state, const ReferenceLists& lists)
+bool BankMovementImport::guardPasses(const StationState& state)
 {
-    if (!state.box(StationState::Box::cbIntMov) || !state.cbFilial().key() || !state.rsAtiva())
+    return state.box(StationState::Box::cbIntMov) && state.cbFilial().key() && state.rsAtiva();
+}
+
+void BankMovementImport::ImportBankMovements(StationState& state, const ReferenceLists& lists, BankCounts& counts,
+                                             const RowFailed& rowFailed)
+{
+    if (!guardPasses(state))
         return;
+    // A branch key from the settings but no list to find its row in (the ERP was not reachable at
+    // start-up): as with no branch chosen, nothing to do until the lists load.
+    const QVariantMap* branch = lists.chosenBranch(state);
+    if (!branch) {
+        state.logOnce(QStringLiteral("Movimento bancário não importado: a lista de filiais ainda não foi carregada"));
+        return;
+    }
     state.setCaption(importingCaption);
     StationState::letMessagesRun();
     RunEnd end(*this, m_conServer, m_conMov, state);
 
     // The session keeps the UTF-8 the driver set at connect: accented histories arrive unchanged.
     m_conMov.open();
-    const QVariantMap* branch = lists.chosenBranch(state);
-    if (!branch)
-        throw Failure(QStringLiteral("QyFilial: a lista de filiais ainda não foi carregada"));
     const int store = storeOf(*branch);
 
     z_apoioM.close();
@@ -125,7 +135,7 @@ void BankMovementImport::ImportBankMovements(StationState& state, const Referenc
     QyApoio.close();
     QyApoio.setSql({QStringLiteral("SELECT * FROM ContaCorrente where 0<>0 ")});
     QyApoio.open();
-    copy(state);
+    copy(state, counts, rowFailed);
 }
 
 int BankMovementImport::storeOf(const QVariantMap& branch)
@@ -137,24 +147,38 @@ int BankMovementImport::storeOf(const QVariantMap& branch)
     return z_loja.isEmpty() ? 0 : z_loja.asInt(QStringLiteral("id_loja"));
 }
 
-void BankMovementImport::copy(StationState& state)
+void BankMovementImport::copy(StationState& state, BankCounts& counts, const RowFailed& rowFailed)
 {
     for (; !z_apoioM.eof(); z_apoioM.next()) {
+        ++counts.read;
         const int movement = z_apoioM.asInt(QStringLiteral("idmovimento"));
-        // A movement whose mark failed after its row was posted is in the ERP already: it is only
-        // marked now, never copied twice.
-        c_movimento.close();
-        c_movimento.setParam(QStringLiteral("idmovimento"), movement);
-        c_movimento.open();
-        if (c_movimento.asInt(QStringLiteral("n")) == 0) {
-            QyApoio.append();
-            RowContext row(state, z_apoioM, QyApoio);
-            writeMapping(movementMapping(), row, true, QStringLiteral("ContaCorrente"),
-                         QStringLiteral("movimento %1").arg(movement));
-            QyApoio.post();
+        bool inserted = false;
+        try {
+            Transaction unit(m_erp);
+            // A movement whose mark failed after its row was posted is in the ERP already: it is
+            // only marked now, never copied twice.
+            c_movimento.close();
+            c_movimento.setParam(QStringLiteral("idmovimento"), movement);
+            c_movimento.open();
+            if (c_movimento.asInt(QStringLiteral("n")) == 0) {
+                QyApoio.append();
+                RowContext row(state, z_apoioM, QyApoio);
+                writeMapping(movementMapping(), row, true, QStringLiteral("ContaCorrente"),
+                             QStringLiteral("movimento %1").arg(movement));
+                QyApoio.post();
+                inserted = true;
+            }
+            unit.commit();
+        } catch (const RowFailure& failure) {
+            // Not written, so not marked: the next run tries it again.
+            QyApoio.cancel();
+            ++counts.failed;
+            rowFailed(failure.message());
+            continue;
         }
         z_udpM.setParam(QStringLiteral("id"), movement);
         z_udpM.execSql();
+        ++(inserted ? counts.inserted : counts.onlyMarked);
     }
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "core/cyclesummary.h"
 #include "db/mapping.h"
 #include "db/query.h"
+
+#include <functional>
 
 namespace carvela {
 
@@ -15,9 +18,19 @@ class BankMovementImport {
 public:
     BankMovementImport(Connection& erp, Connection& conServer, Connection& conMov);
 
-    // One run, when the option is ticked, a branch is chosen and the switch is on. Errors reach
-    // the caller after the run's end steps (queries and both cloud connections closed).
-    void ImportBankMovements(StationState& state, const ReferenceLists& lists);
+    // Reports a movement the ERP refused (or whose values do not convert): it is neither written
+    // nor marked, and the run goes on with the next one.
+    using RowFailed = std::function<void(const QString& message)>;
+
+    // Whether a run would do anything: the option ticked, a branch chosen, the switch on.
+    static bool guardPasses(const StationState& state);
+
+    // One run, when the guard passes. With the branch list not loaded yet it does nothing but note
+    // that once in the log. Each movement is its ERP row, in a transaction of its own, and then its
+    // mark. Other errors reach the caller after the run's end steps (queries and both cloud
+    // connections closed).
+    void ImportBankMovements(StationState& state, const ReferenceLists& lists, BankCounts& counts,
+                             const RowFailed& rowFailed);
 
     // A movement as ContaCorrente holds it, in the order the columns are set.
     static const Mapping& movementMapping();
@@ -30,7 +43,7 @@ public:
 
 private:
     int storeOf(const QVariantMap& branch);
-    void copy(StationState& state);
+    void copy(StationState& state, BankCounts& counts, const RowFailed& rowFailed);
 
     Connection& m_erp;
     Connection& m_conServer;

@@ -16,7 +16,7 @@ QString nullToStringMessage()
     return QStringLiteral("Could not convert variant of type (Null) into type (String)");
 }
 
-std::optional<int> parseInt(const QString& text)
+std::optional<int> parseSettingInt(const QString& text)
 {
     qsizetype i = 0;
     const qsizetype n = text.size();
@@ -40,6 +40,8 @@ std::optional<int> parseInt(const QString& text)
     }
     if (i >= n)
         return std::nullopt;
+    // Hexadecimal is an unsigned 32-bit pattern ("$FFFFFFFF" is -1); decimal is signed.
+    const qint64 limit = base == 16 ? qint64(0xFFFFFFFFLL) : qint64(std::numeric_limits<int>::max()) + 1;
     qint64 value = 0;
     for (; i < n; ++i) {
         const char16_t c = text.at(i).toLower().unicode();
@@ -51,30 +53,70 @@ std::optional<int> parseInt(const QString& text)
         if (digit < 0 || digit >= base)
             return std::nullopt;
         value = value * base + digit;
+        if (value > limit)
+            return std::nullopt;
+    }
+    if (base == 16) {
+        const auto pattern = static_cast<int>(static_cast<quint32>(value));
+        return negative ? static_cast<int>(0u - static_cast<quint32>(pattern)) : pattern;
+    }
+    if (negative)
+        value = -value;
+    if (value > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+int settingToInt(const QString& text)
+{
+    if (const auto value = parseSettingInt(text))
+        return *value;
+    throw Failure(invalidIntegerMessage(text));
+}
+
+int settingToIntOr(const QString& text, int fallback)
+{
+    return parseSettingInt(text).value_or(fallback);
+}
+
+std::optional<int> parseWholeNumber(const QString& text)
+{
+    const QString digits = TrimText(text);
+    qsizetype i = 0;
+    const qsizetype n = digits.size();
+    bool negative = false;
+    if (i < n && (digits.at(i) == u'-' || digits.at(i) == u'+')) {
+        negative = digits.at(i) == u'-';
+        ++i;
+    }
+    if (i >= n)
+        return std::nullopt;
+    qint64 value = 0;
+    for (; i < n; ++i) {
+        const char16_t c = digits.at(i).unicode();
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = value * 10 + (c - u'0');
         if (value > qint64(std::numeric_limits<int>::max()) + 1)
             return std::nullopt;
     }
     if (negative)
         value = -value;
-    if (value > std::numeric_limits<int>::max() || value < std::numeric_limits<int>::min()) {
-        // Hexadecimal is read as an unsigned 32-bit pattern, as the integer reader does.
-        if (base == 16 && !negative && value <= 0xFFFFFFFFLL)
-            return static_cast<int>(static_cast<quint32>(value));
+    if (value > std::numeric_limits<int>::max())
         return std::nullopt;
-    }
     return static_cast<int>(value);
 }
 
 int toInt(const QString& text)
 {
-    if (const auto value = parseInt(text))
+    if (const auto value = parseWholeNumber(text))
         return *value;
-    throw Failure(invalidIntegerMessage(text));
+    throw RowFailure(invalidIntegerMessage(text));
 }
 
 int toIntOr(const QString& text, int fallback)
 {
-    return parseInt(text).value_or(fallback);
+    return parseWholeNumber(text).value_or(fallback);
 }
 
 QString right(const QString& text, int n)
@@ -127,7 +169,7 @@ QDate IsoTextToDate(const QString& isoText)
     const QString joined = convert::dmyText(isoText);
     if (const auto date = convert::parseDayMonthYear(joined))
         return *date;
-    throw Failure(QStringLiteral("'%1' is not a valid date").arg(joined));
+    throw RowFailure(QStringLiteral("'%1' is not a valid date").arg(joined));
 }
 
 QString TrimText(const QString& text)

@@ -8,6 +8,9 @@ namespace carvela {
 
 // Every failure of the system travels as this exception. Its message is the text the operator
 // sees, in the log entry of a cycle or in a message box; it never carries a password.
+//
+// A plain Failure is a failure of the station: a login, a lost session, a missing table or column,
+// anything every row would meet. The cycle ends at it.
 class Failure : public std::exception {
 public:
     explicit Failure(QString message)
@@ -21,6 +24,34 @@ public:
 private:
     QString m_message;
     QByteArray m_utf8;
+};
+
+// A failure that belongs to one source row: a value that does not convert, or a row the ERP
+// refuses for its data (a key already there, a text too long, a null where none may be). The row,
+// with the unit it belongs to, is skipped; the section goes on with the next one.
+class RowFailure : public Failure {
+public:
+    using Failure::Failure;
+};
+
+// A connection that could not be opened, or whose session was lost under a statement. It names
+// the connection (conexao, Con_Quorim, ConServer, ConMov), so the cycle can tell the cloud from the
+// station's own databases.
+class ConnectionFailure : public Failure {
+public:
+    enum class Kind { CouldNotConnect, Lost };
+    ConnectionFailure(Kind kind, QString connection, QString message)
+        : Failure(std::move(message))
+        , m_kind(kind)
+        , m_connection(std::move(connection))
+    {
+    }
+    Kind kind() const noexcept { return m_kind; }
+    const QString& connection() const noexcept { return m_connection; }
+
+private:
+    Kind m_kind;
+    QString m_connection;
 };
 
 } // namespace carvela

@@ -54,16 +54,16 @@ void readAtStartup(const QString& path, StationState& state)
 {
     const IniFile ini(path);
     state.setEdtSql(ini.value(parametrosSection, edtSqlKey));
-    state.cbFilial().setKey(QString::number(convert::toInt(ini.value(parametrosSection, filialKey, one))));
+    state.cbFilial().setKey(QString::number(convert::settingToInt(ini.value(parametrosSection, filialKey, one))));
     for (const BoxKey& entry : boxKeys)
         state.setBox(entry.box, readBox(ini, entry.key));
-    state.setSeTempo(convert::toIntOr(ini.value(parametrosSection, seTempoKey), 0));
-    state.setRsAtiva(convert::toIntOr(ini.value(parametrosSection, rsAtivaKey), 0) != 0);
+    state.setSeTempo(convert::settingToIntOr(ini.value(parametrosSection, seTempoKey), 0));
+    state.setRsAtiva(convert::settingToIntOr(ini.value(parametrosSection, rsAtivaKey), 0) != 0);
 }
 
 int readFilialForLists(const QString& path)
 {
-    return convert::toIntOr(IniFile(path).value(parametrosSection, filialKey, one), 1);
+    return convert::settingToIntOr(IniFile(path).value(parametrosSection, filialKey, one), 1);
 }
 
 void readListKeys(const QString& path, StationState& state)

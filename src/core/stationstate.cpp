@@ -89,9 +89,18 @@ void StationState::appendLog(const QString& entry)
     Q_EMIT logAppended(entry);
 }
 
+void StationState::logOnce(const QString& entry)
+{
+    if (m_loggedOnce.contains(entry))
+        return;
+    m_loggedOnce.insert(entry);
+    appendLog(entry);
+}
+
 void StationState::clearLog()
 {
     m_memo.clear();
+    m_loggedOnce.clear();
     Q_EMIT logCleared();
 }
 

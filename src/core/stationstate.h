@@ -5,6 +5,7 @@
 #include <array>
 #include <QDate>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -61,6 +62,9 @@ public:
     // Memo1: the log, one entry per line; it starts with one empty line.
     const QStringList& memo() const { return m_memo; }
     void appendLog(const QString& entry);
+    // Appends an entry unless the same entry was logged since the log was last cleared: a source
+    // row that fails on every cycle is named once, not every few seconds.
+    void logOnce(const QString& entry);
     void clearLog();
 
     LookupControl& cbFilial() { return m_cbFilial; }
@@ -100,6 +104,7 @@ private:
     QDate m_movementDate;
     QString m_caption;
     QStringList m_memo{QString()};
+    QSet<QString> m_loggedOnce;
     LookupControl m_cbFilial{QStringLiteral("cbFilial"), QString()};
     LookupControl m_EdtTpDoc{QStringLiteral("EdtTpDoc"), QString()};
     LookupControl m_edtOper{QStringLiteral("edtOper"), QString()};

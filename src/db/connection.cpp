@@ -1,7 +1,9 @@
 #include "db/connection.h"
 
 #include "core/failure.h"
+#include "db/odbcstate.h"
 
+#include <algorithm>
 #include <QAtomicInt>
 #include <QFileInfo>
 #include <QStringList>
@@ -77,6 +79,41 @@ bool isLostConnection(const QSqlError& error, bool sessionStillOpen)
     return false;
 }
 
+bool isRowRefusal(const QSqlError& error, ConnectionTarget::Engine engine, const QString& sqlState)
+{
+    const auto rowClass = [](const QString& state) {
+        return state.size() == 5 && (state.startsWith(QLatin1String("22")) || state.startsWith(QLatin1String("23")));
+    };
+    QStringList natives;
+    for (const QString& part : error.nativeErrorCode().split(u';', Qt::SkipEmptyParts))
+        natives << part.trimmed();
+    switch (engine) {
+    case ConnectionTarget::Engine::PostgreSql:
+        // QPSQL reports the SQLSTATE as its native code.
+        return std::any_of(natives.cbegin(), natives.cend(), rowClass);
+    case ConnectionTarget::Engine::Sqlite:
+        // SQLITE_CONSTRAINT (19, with its extended codes) and SQLITE_MISMATCH (20).
+        return std::any_of(natives.cbegin(), natives.cend(), [](const QString& code) {
+            bool ok = false;
+            const int primary = code.toInt(&ok) & 0xFF;
+            return ok && (primary == 19 || primary == 20);
+        });
+    case ConnectionTarget::Engine::Odbc: {
+        if (rowClass(sqlState))
+            return true;
+        // SQL Server: a null where none may be (515), a foreign key or check (547), a duplicate key
+        // (2601, 2627), a conversion or truncation (8114, 8152, 2628, 241, 245).
+        static const QStringList sqlServer = {
+            QStringLiteral("515"),  QStringLiteral("547"),  QStringLiteral("2601"), QStringLiteral("2627"),
+            QStringLiteral("8114"), QStringLiteral("8152"), QStringLiteral("2628"), QStringLiteral("241"),
+            QStringLiteral("245")};
+        return std::any_of(natives.cbegin(), natives.cend(),
+                           [](const QString& code) { return sqlServer.contains(code); });
+    }
+    }
+    return false;
+}
+
 Connection::Connection(QString name)
     : m_name(std::move(name))
     , m_qtName(uniqueQtName(m_name))
@@ -114,15 +151,20 @@ void Connection::open()
         break;
     }
     m_target = target;
+    const auto couldNotConnect = [this, &target](const QString& reason) {
+        return ConnectionFailure(ConnectionFailure::Kind::CouldNotConnect, m_name,
+                                 QStringLiteral("Não foi possível conectar %1 (%2): %3")
+                                     .arg(m_name, target.describe(), reason));
+    };
     if (target.engine == ConnectionTarget::Engine::Sqlite && !QFileInfo(target.sqliteFile).isFile())
-        throw Failure(
-            QStringLiteral("Não foi possível conectar %1 (%2): o arquivo não existe").arg(m_name, target.describe()));
+        throw couldNotConnect(QStringLiteral("o arquivo não existe"));
 
     QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_qtName);
     if (!db.isValid()) {
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_qtName);
-        throw Failure(
+        throw ConnectionFailure(
+            ConnectionFailure::Kind::CouldNotConnect, m_name,
             QStringLiteral("Não foi possível conectar %1: o driver %2 não está instalado").arg(m_name, driver));
     }
     const int timeout = std::max(1, target.loginTimeoutSeconds);
@@ -149,7 +191,7 @@ void Connection::open()
         const QString reason = scrub(driverText(db.lastError()));
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_qtName);
-        throw Failure(QStringLiteral("Não foi possível conectar %1 (%2): %3").arg(m_name, target.describe(), reason));
+        throw couldNotConnect(reason);
     }
     m_database = db;
     if (target.engine == ConnectionTarget::Engine::Sqlite && !target.sqliteSchema.isEmpty()) {
@@ -159,8 +201,7 @@ void Connection::open()
             const QSqlError error = attach.lastError();
             attach = QSqlQuery();
             close();
-            throw Failure(QStringLiteral("Não foi possível conectar %1 (%2): %3")
-                              .arg(m_name, target.describe(), driverText(error)));
+            throw couldNotConnect(driverText(error));
         }
     }
 }
@@ -168,6 +209,7 @@ void Connection::open()
 void Connection::close()
 {
     m_prepared.clear();
+    m_inTransaction = false;
     if (!m_database)
         return;
     m_database->close();
@@ -192,20 +234,67 @@ QSqlQuery& Connection::prepared(const QString& sql, const QString& context)
     auto query = std::make_unique<QSqlQuery>(db);
     query->setForwardOnly(true);
     if (!query->prepare(sql))
-        fail(query->lastError(), context);
+        fail(*query, context);
     return *m_prepared.emplace(sql, std::move(query)).first->second;
 }
 
+void Connection::fail(const QSqlQuery& statement, const QString& context)
+{
+    const QString sqlState =
+        m_target.engine == ConnectionTarget::Engine::Odbc ? odbcSqlState(statement) : QString();
+    fail(statement.lastError(), sqlState, context);
+}
+
 void Connection::fail(const QSqlError& error, const QString& context)
+{
+    fail(error, QString(), context);
+}
+
+void Connection::fail(const QSqlError& error, const QString& sqlState, const QString& context)
 {
     const bool stillOpen = m_database && m_database->isOpen();
     const QString reason = scrub(driverText(error));
     if (isLostConnection(error, stillOpen)) {
         // The statements belong to the lost session; they are prepared again after a reconnect.
         m_prepared.clear();
-        throw Failure(QStringLiteral("Falha de conexão com %1: %2").arg(m_name, reason));
+        m_inTransaction = false;
+        throw ConnectionFailure(ConnectionFailure::Kind::Lost, m_name,
+                                QStringLiteral("Falha de conexão com %1: %2").arg(m_name, reason));
     }
-    throw Failure(context.isEmpty() ? reason : context + QStringLiteral(": ") + reason);
+    const QString message = context.isEmpty() ? reason : context + QStringLiteral(": ") + reason;
+    if (isRowRefusal(error, m_target.engine, sqlState))
+        throw RowFailure(message);
+    throw Failure(message);
+}
+
+void Connection::begin()
+{
+    QSqlDatabase db = database();
+    if (!db.transaction())
+        fail(db.lastError(), m_name);
+    m_inTransaction = true;
+}
+
+void Connection::commit()
+{
+    if (!m_database)
+        throw ConnectionFailure(ConnectionFailure::Kind::Lost, m_name,
+                                QStringLiteral("Falha de conexão com %1: a sessão terminou antes do commit").arg(m_name));
+    m_inTransaction = false;
+    if (!m_database->commit()) {
+        const QSqlError error = m_database->lastError();
+        m_database->rollback();
+        fail(error, m_name);
+    }
+}
+
+void Connection::rollback() noexcept
+{
+    if (!m_inTransaction)
+        return;
+    m_inTransaction = false;
+    if (m_database && m_database->isOpen())
+        m_database->rollback();
 }
 
 QString Connection::scrub(QString text) const

@@ -46,14 +46,27 @@ public:
     // A statement prepared on this session, reused while the session lasts.
     QSqlQuery& prepared(const QString& sql, const QString& context);
 
-    // Raises a statement error as a Failure. A connection lost under the statement is raised with
-    // a message containing "Falha de conexão", which the cycle answers by reconnecting; any
-    // other error as "<context>: <driver text>".
+    // Raises the error of a statement that failed, by what it means:
+    // - the session was lost under it: ConnectionFailure (Lost) with "Falha de conexão com <name>",
+    //   which the cycle answers by reconnecting;
+    // - the server refused the row for its data (SQLSTATE classes 22 and 23, SQL Server's
+    //   equivalent native errors, SQLite's constraint errors): RowFailure "<context>: <driver text>";
+    // - anything else (a missing table or column, a syntax error): Failure "<context>: <driver text>".
+    [[noreturn]] void fail(const QSqlQuery& statement, const QString& context);
     [[noreturn]] void fail(const QSqlError& error, const QString& context);
+
+    // --- transactions: one unit of ERP rows written together or not at all
+    void begin();
+    void commit();
+    // Never throws: a session that is gone has rolled back already.
+    void rollback() noexcept;
+    bool inTransaction() const { return m_inTransaction; }
     // Removes every secret of the target from a text meant for the operator.
     QString scrub(QString text) const;
 
 private:
+    [[noreturn]] void fail(const QSqlError& error, const QString& sqlState, const QString& context);
+
     QString m_name;
     QString m_qtName;
     QString m_connectionString;
@@ -61,9 +74,40 @@ private:
     ConnectionTarget m_target;
     std::optional<QSqlDatabase> m_database;
     std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
+    bool m_inTransaction = false;
+};
+
+// One unit of rows on a connection: begun when made, rolled back when left without commit(), so
+// nothing of a unit that failed half-way stays.
+class Transaction {
+public:
+    explicit Transaction(Connection& connection)
+        : m_connection(connection)
+    {
+        m_connection.begin();
+    }
+    ~Transaction()
+    {
+        if (!m_committed)
+            m_connection.rollback();
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit()
+    {
+        m_committed = true;
+        m_connection.commit();
+    }
+
+private:
+    Connection& m_connection;
+    bool m_committed = false;
 };
 
 // Whether a driver error means the session to the server is gone.
 bool isLostConnection(const QSqlError& error, bool sessionStillOpen);
+// Whether a driver error means the server refused the row for its data. sqlState is the
+// statement's SQLSTATE where the driver does not report it as its native code (ODBC).
+bool isRowRefusal(const QSqlError& error, ConnectionTarget::Engine engine, const QString& sqlState = {});
 
 } // namespace carvela

@@ -57,7 +57,7 @@ QVariant valueOf(const MappingRow& r, RowContext& ctx)
         const QString text = sourceText();
         if (const auto date = convert::dmyDate(text))
             return *date;
-        throw Failure(QStringLiteral("'%1' is not a valid date").arg(convert::dmyText(text)));
+        throw RowFailure(QStringLiteral("'%1' is not a valid date").arg(convert::dmyText(text)));
     }
     case Conversion::Right:
         return convert::right(sourceText(), r.argument.toInt());
@@ -74,7 +74,7 @@ QVariant valueOf(const MappingRow& r, RowContext& ctx)
         if (!key)
             return nullValue();
         // Keys of the lists are integers in the ERP but travel as text in the controls.
-        if (const auto number = convert::parseInt(*key))
+        if (const auto number = convert::parseWholeNumber(*key))
             return *number;
         return *key;
     }
@@ -197,14 +197,19 @@ void writeMapping(const Mapping& mapping, RowContext& ctx, bool inserting, const
         QVariant value;
         try {
             value = valueOf(r, ctx);
-        } catch (const Failure& failure) {
-            throw Failure(QStringLiteral("%1, %2, coluna %3: %4").arg(table, rowIdentity, r.column, failure.message()));
+        } catch (const RowFailure& failure) {
+            throw RowFailure(rowFailureText(table, rowIdentity, r.column, failure.message()));
         }
         ctx.target.setValue(r.column, value);
     }
 }
 
-void keyedUpsert(const Mapping& mapping, RowContext& ctx, const QString& keyParameter, const QVariant& key,
+QString rowFailureText(const QString& table, const QString& rowIdentity, const QString& column, const QString& what)
+{
+    return QStringLiteral("%1, %2, coluna %3: %4").arg(table, rowIdentity, column, what);
+}
+
+bool keyedUpsert(const Mapping& mapping, RowContext& ctx, const QString& keyParameter, const QVariant& key,
                  const QString& table, const QString& rowIdentity)
 {
     ctx.target.close();
@@ -217,6 +222,7 @@ void keyedUpsert(const Mapping& mapping, RowContext& ctx, const QString& keyPara
         ctx.target.edit();
     writeMapping(mapping, ctx, inserting, table, rowIdentity);
     ctx.target.post();
+    return inserting;
 }
 
 } // namespace carvela

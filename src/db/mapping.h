@@ -90,14 +90,18 @@ MappingRow computed(const char* column, QVariant (*compute)(RowContext&));
 // The row's key as the context holds it.
 MappingRow key(const char* column);
 
+// "clientes, código 7 (Ana), coluna DataCadastro: <what>": a row failure as the operator reads it.
+QString rowFailureText(const QString& table, const QString& rowIdentity, const QString& column, const QString& what);
+
 // Sets, in the table's order, every row that applies to the target's row being appended
-// (inserting) or edited. A conversion error names the table, the source row and the column.
+// (inserting) or edited. A value that does not convert is a RowFailure that names the table, the
+// source row, the column and the value; failures of the station pass unchanged.
 void writeMapping(const Mapping& mapping, RowContext& row, bool inserting, const QString& table,
                   const QString& rowIdentity);
 
 // The keyed upsert of the master data: close the target, set its key parameter, open it; with no
-// row append (insert-only rows too), else edit; write the mapping; post.
-void keyedUpsert(const Mapping& mapping, RowContext& row, const QString& keyParameter, const QVariant& key,
+// row append (insert-only rows too), else edit; write the mapping; post. True when it inserted.
+bool keyedUpsert(const Mapping& mapping, RowContext& row, const QString& keyParameter, const QVariant& key,
                  const QString& table, const QString& rowIdentity);
 
 } // namespace carvela

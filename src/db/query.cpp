@@ -127,7 +127,7 @@ void Query::bindAndRun(QSqlQuery& statement, const QStringList& names)
     for (int i = 0; i < names.size(); ++i)
         statement.bindValue(i, param(names.at(i)).value);
     if (!statement.exec())
-        m_connection->fail(statement.lastError(), m_name);
+        m_connection->fail(statement, m_name);
 }
 
 void Query::open()
@@ -148,7 +148,7 @@ void Query::open()
             rows.push_back(std::move(row));
         }
         if (statement.lastError().isValid())
-            m_connection->fail(statement.lastError(), m_name);
+            m_connection->fail(statement, m_name);
         // Release the result so the session can serve the next statement (FreeTDS keeps one).
         statement.finish();
     };
@@ -156,7 +156,7 @@ void Query::open()
         QSqlQuery statement(m_connection->database());
         statement.setForwardOnly(true);
         if (!statement.exec(text))
-            m_connection->fail(statement.lastError(), m_name);
+            m_connection->fail(statement, m_name);
         read(statement);
     } else {
         QSqlQuery& statement = m_connection->prepared(text, m_name);
@@ -190,7 +190,7 @@ void Query::execSql()
     if (names.isEmpty()) {
         QSqlQuery statement(m_connection->database());
         if (!statement.exec(text))
-            m_connection->fail(statement.lastError(), m_name);
+            m_connection->fail(statement, m_name);
         m_rowsAffected = statement.numRowsAffected();
         statement.finish();
         return;
@@ -329,7 +329,7 @@ double Query::asFloat(const QString& name) const
     bool ok = true;
     const double d = v.typeId() == QMetaType::QString ? v.toString().trimmed().toDouble(&ok) : v.toDouble(&ok);
     if (!ok)
-        throw Failure(QStringLiteral("'%1' is not a valid floating point value").arg(v.toString()));
+        throw RowFailure(QStringLiteral("'%1' is not a valid floating point value").arg(v.toString()));
     return d;
 }
 
@@ -357,7 +357,7 @@ QDateTime Query::asDateTime(const QString& name) const
             dt = date.startOfDay();
     }
     if (!dt.isValid())
-        throw Failure(QStringLiteral("'%1' is not a valid date and time").arg(text));
+        throw RowFailure(QStringLiteral("'%1' is not a valid date and time").arg(text));
     return dt;
 }
 
@@ -453,7 +453,7 @@ void Query::post()
     for (int i = 0; i < values.size(); ++i)
         statement.bindValue(i, values.at(i));
     if (!statement.exec())
-        m_connection->fail(statement.lastError(), m_name);
+        m_connection->fail(statement, m_name);
     const int affected = statement.numRowsAffected();
     statement.finish();
     if (m_state == State::Edit && affected == 0)

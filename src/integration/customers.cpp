@@ -71,7 +71,6 @@ void ImportCustomers(Integration& integration)
                         .nameColumn = QStringLiteral("nome"),
                         .keyParameter = QStringLiteral("idcliente"),
                         .mapping = customerMapping(),
-                        .skippedLine = QStringLiteral("Cliente não copiado: código '%1' (%2) não é um número inteiro"),
                     });
 }
 

@@ -36,6 +36,7 @@ Integration::Integration(QString settingsPath, OperatorDialogs& dialogs, QObject
     : QObject(parent)
     , m_settingsPath(std::move(settingsPath))
     , m_dialogs(dialogs)
+    , m_logFile(LogFile::besideSettings(m_settingsPath))
 {
     const QString path = m_settingsPath;
     m_conexao.setConnectionString(
@@ -51,7 +52,7 @@ Integration::Integration(QString settingsPath, OperatorDialogs& dialogs, QObject
     connect(&m_timer1, &QTimer::timeout, this, &Integration::Timer1Timer);
     m_timer1.start();
     m_timer3.setInterval(5000);
-    connect(&m_state, &StationState::logCleared, this, [this] { m_loggedOnce.clear(); });
+    connect(&m_state, &StationState::logAppended, this, [this](const QString& entry) { m_logFile.write(entry); });
     connect(&m_timer3, &QTimer::timeout, this, &Integration::RunCycle);
 }
 
@@ -143,12 +144,25 @@ void Integration::saveSettings()
     }
 }
 
-void Integration::logOnce(const QString& line)
+void Integration::setSectionLabel(const QString& label)
 {
-    if (m_loggedOnce.contains(line))
-        return;
-    m_loggedOnce.insert(line);
-    m_state.appendLog(line);
+    m_sectionLabel = label;
+    m_summary.section(label);
+}
+
+void Integration::reportRowFailure(const QString& message)
+{
+    m_state.logOnce(QStringLiteral("Erro na Tabela ") + m_sectionLabel + QStringLiteral(" \r") + message);
+    m_summary.failures << m_sectionLabel + QStringLiteral(": ") + message;
+    ++sectionCounts().failed;
+    if (m_runningMovementSection)
+        m_movementRowFailed = true;
+}
+
+void Integration::reportBankFailure(const QString& message)
+{
+    m_state.logOnce(QStringLiteral("Erro na Tabela ") + m_sectionLabel + QStringLiteral(" \r") + message);
+    m_summary.failures << QStringLiteral("Movimento bancário: ") + message;
 }
 
 void Integration::checkSwitch() const
@@ -159,8 +173,29 @@ void Integration::checkSwitch() const
 
 void Integration::importBankMovements()
 {
-    if (m_bankMovements)
+    if (!m_bankMovements)
+        return;
+    // The cloud is reached over the internet, the POS and the ERP over the local network: a cloud
+    // that fails ends this import only, and the station goes on copying.
+    const bool wanted = BankMovementImport::guardPasses(m_state);
+    if (wanted && m_cloudBackoff.holding()) {
+        ++m_summary.bank.skippedOffline;
+        return;
+    }
+    m_summary.bankRan = m_summary.bankRan || wanted;
+    try {
         m_bankMovements(*this);
+        if (wanted)
+            m_cloudBackoff.reached();
+    } catch (const ConnectionFailure& failure) {
+        if (failure.connection() == m_conexao.name())
+            throw; // the ERP is the station's own: the cycle ends and recovers
+        reportBankFailure(failure.message());
+        if (failure.kind() == ConnectionFailure::Kind::CouldNotConnect)
+            m_cloudBackoff.connectFailed();
+    } catch (const Failure& failure) {
+        reportBankFailure(failure.message());
+    }
 }
 
 void Integration::runSections()
@@ -170,13 +205,20 @@ void Integration::runSections()
     for (const Section& section : m_sections) {
         if (!m_state.box(section.guard) || !m_state.rsAtiva())
             continue;
+        m_runningMovementSection = section.movement;
         section.run(*this);
+        m_runningMovementSection = false;
         if (section.bankMovementsAfter)
             importBankMovements();
     }
+    // A sale or entry that failed is tried again on the same day: its day is never left behind.
+    if (m_movementRowFailed)
+        return;
     const QDate today = QDate::currentDate();
-    if (today > m_state.movementDate())
+    if (today > m_state.movementDate()) {
         m_state.setMovementDate(m_state.movementDate().addDays(1));
+        m_summary.dateAdvanced = true;
+    }
 }
 
 void Integration::RunCycle()
@@ -186,16 +228,23 @@ void Integration::RunCycle()
         return;
     ScopedFlag running(m_cycleRunning);
     m_sectionLabel.clear();
-    bool failed = false;
+    m_summary = CycleSummary{};
+    m_summary.movementDate = m_state.movementDate();
+    m_summary.started = QDateTime::currentDateTime();
+    m_movementRowFailed = false;
+    m_runningMovementSection = false;
     std::optional<QString> recoveryError;
+    const auto logStationFailure = [this](const QString& message) {
+        m_summary.stationFailure = message;
+        m_state.appendLog(QStringLiteral("Erro na Tabela ") + m_sectionLabel + QStringLiteral(" \r") + message);
+    };
     try {
         runSections();
     } catch (const SwitchedOff&) {
         // The switch went off under a movement section: only the end steps run.
+        m_summary.switchedOff = true;
     } catch (const Failure& failure) {
-        failed = true;
-        m_state.appendLog(QStringLiteral("Erro na Tabela ") + m_sectionLabel + QStringLiteral(" \r") +
-                          failure.message());
+        logStationFailure(failure.message());
         if (failure.message().contains(QStringLiteral("Falha de conexão"))) {
             try {
                 recoverConnections();
@@ -204,15 +253,15 @@ void Integration::RunCycle()
             }
         }
     } catch (const std::exception& error) {
-        failed = true;
-        m_state.appendLog(QStringLiteral("Erro na Tabela ") + m_sectionLabel + QStringLiteral(" \r") +
-                          QString::fromLocal8Bit(error.what()));
+        logStationFailure(QString::fromLocal8Bit(error.what()));
     }
     endSteps();
-    m_lastCycleFailed = failed;
+    m_summary.finished = QDateTime::currentDateTime();
+    m_lastSummary = m_summary;
+    m_logFile.write(m_lastSummary.table());
     if (recoveryError)
         m_dialogs.showError(*recoveryError);
-    Q_EMIT cycleFinished(failed);
+    Q_EMIT cycleFinished(m_lastSummary);
 }
 
 void Integration::recoverConnections()

@@ -1,14 +1,16 @@
 #pragma once
 
 #include "cloud/bankmovements.h"
+#include "core/cyclesummary.h"
+#include "core/logfile.h"
 #include "core/stationstate.h"
 #include "db/connection.h"
 #include "db/referencelists.h"
+#include "integration/cloudbackoff.h"
 #include "integration/namedqueries.h"
 
 #include <functional>
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QTimer>
 #include <vector>
@@ -23,12 +25,14 @@ class OperatorDialogs;
 class Integration : public QObject {
     Q_OBJECT
 public:
-    // A section of the cycle: the box that guards it, what it runs, and whether the bank-movement
-    // import follows it.
+    // A section of the cycle: the box that guards it, what it runs, whether the bank-movement
+    // import follows it, and whether it copies the movements of the day (sales, entries): a row
+    // that fails there holds the movement date, so that the row is tried again on the same day.
     struct Section {
         StationState::Box guard;
         std::function<void(Integration&)> run;
         bool bankMovementsAfter = false;
+        bool movement = false;
     };
 
     Integration(QString settingsPath, OperatorDialogs& dialogs, QObject* parent = nullptr);
@@ -63,21 +67,32 @@ public:
     // One integration cycle (the handler of Timer3).
     void RunCycle();
     bool isCycleRunning() const { return m_cycleRunning; }
-    // Whether the last cycle that ran logged an error.
-    bool lastCycleFailed() const { return m_lastCycleFailed; }
+    // Whether the last cycle that ran had any failure: of the station, of a row, of the cloud.
+    bool lastCycleFailed() const { return m_lastSummary.outcome() != CycleSummary::Outcome::Clean; }
+    // The account of the last cycle that ran, and of the one running.
+    const CycleSummary& lastSummary() const { return m_lastSummary; }
+    CycleSummary& summary() { return m_summary; }
 
-    // The label that names the running section in the cycle's error entry.
-    void setSectionLabel(const QString& label) { m_sectionLabel = label; }
+    // The label that names the running section in the cycle's error entry; it also names the
+    // section's line in the cycle summary.
+    void setSectionLabel(const QString& label);
     const QString& sectionLabel() const { return m_sectionLabel; }
+    // The counts of the running section.
+    SectionCounts& sectionCounts() { return m_summary.section(m_sectionLabel); }
+    // A source row of the running section that failed: its entry "Erro na Tabela <label> \r<message>"
+    // goes to the log once, it is named in the summary and counted as failed.
+    void reportRowFailure(const QString& message);
+    // A bank movement that failed, or the cloud that could not be used: logged once, named in the
+    // summary. It never holds the movement date.
+    void reportBankFailure(const QString& message);
+
+    // carvela.log beside the settings file: every log entry and every cycle summary.
+    LogFile& logFile() { return m_logFile; }
 
     // The sections in the order the cycle reaches them, and the bank-movement import it runs at
     // the start and after the sections that ask for it.
     void setSections(std::vector<Section> sections) { m_sections = std::move(sections); }
     void setBankMovementImport(std::function<void(Integration&)> import) { m_bankMovements = std::move(import); }
-
-    // Appends a line to the log unless the same line was logged since the log was last cleared:
-    // a source row that is skipped on every cycle is named once, not every few seconds.
-    void logOnce(const QString& line);
 
     // The last error of the list loading, empty once the lists loaded (the window shows it).
     const QString& listLoadingError() const { return m_listError; }
@@ -89,7 +104,7 @@ public:
     void checkSwitch() const;
 
 Q_SIGNALS:
-    void cycleFinished(bool failed);
+    void cycleFinished(const carvela::CycleSummary& summary);
     void listLoadingErrorChanged(const QString& message);
 
 private:
@@ -119,10 +134,14 @@ private:
     std::vector<Section> m_sections;
     std::function<void(Integration&)> m_bankMovements;
     bool m_cycleRunning = false;
-    bool m_lastCycleFailed = false;
+    bool m_runningMovementSection = false;
+    bool m_movementRowFailed = false;
+    CycleSummary m_summary;
+    CycleSummary m_lastSummary;
+    CloudBackoff m_cloudBackoff;
+    LogFile m_logFile;
     bool m_loadingLists = false;
     QString m_listError;
-    QSet<QString> m_loggedOnce;
 };
 
 } // namespace carvela

@@ -1,8 +1,10 @@
 #include "integration/masterdata.h"
 
 #include "core/conversions.h"
+#include "core/failure.h"
 #include "db/query.h"
 #include "integration/integration.h"
+#include "integration/rowunit.h"
 #include "integration/sectionrow.h"
 
 namespace carvela {
@@ -30,13 +32,16 @@ void copyMasterTable(Integration& integration, const MasterTable& t)
         StationState::letMessagesRun();
 
         const QString code = t.source.asString(t.codeColumn);
-        const auto key = convert::parseInt(code);
-        if (!key) {
-            integration.logOnce(t.skippedLine.arg(code, name));
-            continue;
-        }
-        SectionRow row(integration, t.source, t.target);
-        keyedUpsert(t.mapping, row, t.keyParameter, *key, t.table, rowIdentity(code, name));
+        writeUnit(integration, [&] {
+            const QString identity = rowIdentity(code, name);
+            const auto key = convert::parseWholeNumber(code);
+            if (!key)
+                throw RowFailure(
+                    rowFailureText(t.table, identity, t.keyParameter, convert::invalidIntegerMessage(code)));
+            SectionRow row(integration, t.source, t.target);
+            return keyedUpsert(t.mapping, row, t.keyParameter, *key, t.table, identity) ? Written::Inserted
+                                                                                        : Written::Updated;
+        });
     }
     state.setCaption(StationState::restingCaption);
     t.source.close();

@@ -20,11 +20,10 @@ struct MasterTable {
     QString nameColumn; // also the caption of each row
     QString keyParameter;
     const Mapping& mapping;
-    QString skippedLine; // %1 the code, %2 the name
 };
 
-// Reads the whole POS table and upserts every row keyed by its code. A row whose code is empty or
-// not a whole number is skipped and named once in the log, instead of landing on ERP record 1.
+// Reads the whole POS table and upserts every row keyed by its code, each row one ERP unit. A row
+// whose code is empty or not a whole number is a row failure, instead of landing on ERP record 1.
 void copyMasterTable(Integration& integration, const MasterTable& t);
 
 // "código 7 (Ana Maria)": how a failing source row is named in an error.

@@ -5,6 +5,7 @@
 #include "integration/integration.h"
 #include "integration/masterdata.h"
 #include "integration/productreferences.h"
+#include "integration/rowunit.h"
 #include "integration/sectionrow.h"
 
 namespace carvela {
@@ -159,9 +160,13 @@ void ImportProducts(Integration& integration)
         state.setProgressPosition(StationState::Bar::pbProdutos, q.s_produtos.recNo());
         StationState::letMessagesRun();
 
-        keyedUpsert(productMapping(), row, QStringLiteral("idreferencia"), row.key, QStringLiteral("lj_produtos"),
-                    rowIdentity(code, description));
-        ensureBarcode(integration, row);
+        // The product, with the group, brand and barcode rows its insert brings in, is one unit.
+        writeUnit(integration, [&] {
+            const bool inserted = keyedUpsert(productMapping(), row, QStringLiteral("idreferencia"), row.key,
+                                              QStringLiteral("lj_produtos"), rowIdentity(code, description));
+            ensureBarcode(integration, row);
+            return inserted ? Written::Inserted : Written::Updated;
+        });
     }
     state.setCaption(StationState::restingCaption);
     q.s_produtos.close();

@@ -15,8 +15,10 @@ void installSections(Integration& integration)
         {Box::cbFornecedores, ImportSuppliers, false},
         {Box::cbProdutos, ImportProducts, true},
     });
-    integration.setBankMovementImport(
-        [](Integration& i) { i.bankMovements().ImportBankMovements(i.state(), i.lists()); });
+    integration.setBankMovementImport([](Integration& i) {
+        i.bankMovements().ImportBankMovements(i.state(), i.lists(), i.summary().bank,
+                                              [&i](const QString& message) { i.reportBankFailure(message); });
+    });
 }
 
 } // namespace carvela

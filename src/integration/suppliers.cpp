@@ -1,17 +1,21 @@
 #include "integration/suppliers.h"
 
 #include "db/query.h"
+
+#include <algorithm>
 #include "integration/integration.h"
 #include "integration/masterdata.h"
 
 namespace carvela {
 namespace {
 
-// A person's tax number (CPF) has 11 characters, a company's (CNPJ) 14; the rule counts the
-// characters of the number just written, punctuation included.
+// A person's tax number (CPF) has 11 digits, a company's (CNPJ) 14. The digits of the number just
+// written are counted: the POS writes them punctuated as often as not ("123.456.789-09").
 QVariant personType(RowContext& row)
 {
-    return row.target.asString(QStringLiteral("Cnpj")).size() < 12 ? QStringLiteral("F") : QStringLiteral("J");
+    const QString cnpj = row.target.asString(QStringLiteral("Cnpj"));
+    const auto digits = std::count_if(cnpj.cbegin(), cnpj.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    return digits < 12 ? QStringLiteral("F") : QStringLiteral("J");
 }
 
 } // namespace
@@ -74,8 +78,6 @@ void ImportSuppliers(Integration& integration)
                                      .nameColumn = QStringLiteral("razao_social"),
                                      .keyParameter = QStringLiteral("idfornecedor"),
                                      .mapping = supplierMapping(),
-                                     .skippedLine = QStringLiteral(
-                                         "Fornecedor não copiado: código '%1' (%2) não é um número inteiro"),
                                  });
 }
 

@@ -1,0 +1,101 @@
+#include "core/cyclesummary.h"
+
+#include <algorithm>
+
+namespace carvela {
+namespace {
+
+const QString bankLabel = QStringLiteral("Movimento bancário");
+
+QString cell(int value)
+{
+    return QString::number(value).rightJustified(11);
+}
+
+QString row(const QString& label, const QStringList& cells)
+{
+    return QStringLiteral("  ") + label.leftJustified(20) + cells.join(QString());
+}
+
+} // namespace
+
+SectionCounts& CycleSummary::section(const QString& label)
+{
+    for (auto& [name, counts] : sections)
+        if (name == label)
+            return counts;
+    sections.emplace_back(label, SectionCounts{});
+    return sections.back().second;
+}
+
+const SectionCounts* CycleSummary::find(const QString& label) const
+{
+    for (const auto& [name, counts] : sections)
+        if (name == label)
+            return &counts;
+    return nullptr;
+}
+
+CycleSummary::Outcome CycleSummary::outcome() const
+{
+    if (stationFailure)
+        return Outcome::StationFailure;
+    const bool rowsFailed = std::any_of(sections.cbegin(), sections.cend(),
+                                        [](const auto& s) { return s.second.failed > 0; });
+    if (rowsFailed || bank.failed > 0 || bank.skippedOffline > 0 || !failures.isEmpty())
+        return Outcome::Incomplete;
+    return Outcome::Clean;
+}
+
+QString CycleSummary::headline() const
+{
+    const QString start =
+        QStringLiteral("Ciclo do movimento de %1").arg(movementDate.toString(QStringLiteral("dd/MM/yyyy")));
+    switch (outcome()) {
+    case Outcome::Clean:
+        return start + (switchedOff ? QStringLiteral(": interrompido pela chave, sem falhas")
+                                    : QStringLiteral(": tudo copiado"));
+    case Outcome::Incomplete: {
+        int rows = bank.failed;
+        for (const auto& [name, counts] : sections)
+            rows += counts.failed;
+        QStringList parts;
+        if (rows > 0)
+            parts << (rows == 1 ? QStringLiteral("1 linha não copiada") : QStringLiteral("%1 linhas não copiadas").arg(rows));
+        if (bank.skippedOffline > 0 || rows < failures.size())
+            parts << QStringLiteral("nuvem inacessível");
+        return start + QStringLiteral(": INCOMPLETO, ") + parts.join(QStringLiteral(", "));
+    }
+    case Outcome::StationFailure:
+        return start + QStringLiteral(": INTERROMPIDO, ") + stationFailure->section(u'\n', 0, 0).trimmed();
+    }
+    return start;
+}
+
+QStringList CycleSummary::table() const
+{
+    QStringList lines;
+    lines << headline();
+    lines << row(QStringLiteral("Seção"), {QStringLiteral("Lidos").rightJustified(11),
+                                           QStringLiteral("Inseridos").rightJustified(11),
+                                           QStringLiteral("Atualizados").rightJustified(12),
+                                           QStringLiteral("Já no ERP").rightJustified(11),
+                                           QStringLiteral("Falhas").rightJustified(11)});
+    for (const auto& [name, c] : sections)
+        lines << row(name, {cell(c.read), cell(c.inserted), QString::number(c.updated).rightJustified(12),
+                            cell(c.existing), cell(c.failed)});
+    if (bankRan || bank.skippedOffline > 0) {
+        QString line = row(bankLabel, {cell(bank.read), cell(bank.inserted), QStringLiteral("-").rightJustified(12),
+                                       cell(bank.onlyMarked), cell(bank.failed)});
+        if (bank.skippedOffline > 0)
+            line += QStringLiteral("   (nuvem fora: %1 importações puladas)").arg(bank.skippedOffline);
+        lines << line;
+    }
+    for (const QString& failure : failures)
+        lines << QStringLiteral("  Falha: ") + QString(failure).replace(u'\r', u' ').replace(u'\n', u' ');
+    if (stationFailure)
+        lines << QStringLiteral("  Erro: ") + QString(*stationFailure).replace(u'\r', u' ').replace(u'\n', u' ');
+    return lines;
+}
+
+} // namespace carvela

@@ -189,6 +189,60 @@ private Q_SLOTS:
         QCOMPARE(accountRows(s).size(), 1);
         QCOMPARE(marked(s), QStringList({"401"}));
     }
+
+    // The ERP refuses one movement for its data: the others are posted and marked; the refused one
+    // is neither written nor marked, so the next run tries it again.
+    void aMovementTheErpRefusesIsLeftUnmarked()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        TestStation s(engine, QStringLiteral("bankbad"), QStringLiteral("qpsql"));
+        seedCloud(s);
+        movement(s, 501, 1, QStringLiteral("Primeiro"));
+        movement(s, 502, 1, QStringLiteral("Recusado"));
+        movement(s, 503, 1, QStringLiteral("Terceiro"));
+        if (engine == QLatin1String("sqlite")) {
+            test::exec(s.erp(), "create trigger recusa before insert on ContaCorrente "
+                                "when new.Descricao = 'Recusado' begin select raise(abort, 'lançamento recusado'); end");
+        } else {
+            test::exec(s.erp(), "create function recusa() returns trigger language plpgsql as 'begin "
+                                "if new.descricao = ''Recusado'' then raise exception ''lançamento recusado'' "
+                                "using errcode = ''check_violation''; end if; return new; end'");
+            test::exec(s.erp(), "create trigger recusa before insert on ContaCorrente "
+                                "for each row execute function recusa()");
+        }
+        s.start();
+
+        const Run r = run(s);
+        QCOMPARE(r.counts.read, 3);
+        QCOMPARE(r.counts.inserted, 2);
+        QCOMPARE(r.counts.failed, 1);
+        QCOMPARE(r.refused.size(), 1);
+        QVERIFY2(r.refused.at(0).startsWith(QStringLiteral("ContaCorrente, movimento 502: ")), qPrintable(r.refused.at(0)));
+        QVERIFY2(r.refused.at(0).contains(QStringLiteral("lançamento recusado")), qPrintable(r.refused.at(0)));
+        const QList<QVariantMap> rows = accountRows(s);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].value("idmovnuvens").toInt(), 501);
+        QCOMPARE(rows[1].value("idmovnuvens").toInt(), 503);
+        QCOMPARE(marked(s), QStringList({"501", "503"}));
+    }
+
+    // A branch key from the settings without its list (the ERP was not reachable at start-up):
+    // nothing to do, noted once.
+    void branchListNotLoadedDoesNothing()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        TestStation s(engine, QStringLiteral("banknolist"), QStringLiteral("qpsql"));
+        s.overrideConnection(settings::cloudStoreSection, unreachableCloud);
+        s.overrideConnection(settings::cloudMovementSection, unreachableCloud);
+        s.start();
+        s.state().cbFilial().closeList();
+        s.state().clearLog();
+        run(s);
+        run(s);
+        QCOMPARE(s.state().memo(),
+                 QStringList({"Movimento bancário não importado: a lista de filiais ainda não foi carregada"}));
+        QVERIFY(!s.integration().ConMov().isOpen());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestBankMovements)

@@ -163,9 +163,9 @@ void BankMovementImport::copy(StationState& state, BankCounts& counts, const Row
             if (c_movimento.asInt(QStringLiteral("n")) == 0) {
                 QyApoio.append();
                 RowContext row(state, z_apoioM, QyApoio);
-                writeMapping(movementMapping(), row, true, QStringLiteral("ContaCorrente"),
-                             QStringLiteral("movimento %1").arg(movement));
-                QyApoio.post();
+                const QString identity = QStringLiteral("movimento %1").arg(movement);
+                writeMapping(movementMapping(), row, true, QStringLiteral("ContaCorrente"), identity);
+                postRow(QyApoio, QStringLiteral("ContaCorrente"), identity);
                 inserted = true;
             }
             unit.commit();

@@ -209,6 +209,15 @@ QString rowFailureText(const QString& table, const QString& rowIdentity, const Q
     return QStringLiteral("%1, %2, coluna %3: %4").arg(table, rowIdentity, column, what);
 }
 
+void postRow(Query& target, const QString& table, const QString& rowIdentity)
+{
+    try {
+        target.post();
+    } catch (const RowFailure& refused) {
+        throw RowFailure(QStringLiteral("%1, %2: %3").arg(table, rowIdentity, refused.message()));
+    }
+}
+
 bool keyedUpsert(const Mapping& mapping, RowContext& ctx, const QString& keyParameter, const QVariant& key,
                  const QString& table, const QString& rowIdentity)
 {
@@ -221,7 +230,7 @@ bool keyedUpsert(const Mapping& mapping, RowContext& ctx, const QString& keyPara
     else
         ctx.target.edit();
     writeMapping(mapping, ctx, inserting, table, rowIdentity);
-    ctx.target.post();
+    postRow(ctx.target, table, rowIdentity);
     return inserting;
 }
 

@@ -99,6 +99,10 @@ QString rowFailureText(const QString& table, const QString& rowIdentity, const Q
 void writeMapping(const Mapping& mapping, RowContext& row, bool inserting, const QString& table,
                   const QString& rowIdentity);
 
+// Posts the target's row; a row the ERP refuses for its data is a RowFailure that names the table
+// and the source row.
+void postRow(Query& target, const QString& table, const QString& rowIdentity);
+
 // The keyed upsert of the master data: close the target, set its key parameter, open it; with no
 // row append (insert-only rows too), else edit; write the mapping; post. True when it inserted.
 bool keyedUpsert(const Mapping& mapping, RowContext& row, const QString& keyParameter, const QVariant& key,

@@ -66,8 +66,9 @@ void importByCode(Integration& integration, const MasterByCode& m, const QString
             throw Failure(m.missingMessage.arg(code));
         m.target.append();
         SectionRow row(integration, m.source, m.target);
-        writeMapping(m.mapping, row, true, m.table, rowIdentity(code, m.source.asString(m.nameColumn)));
-        m.target.post();
+        const QString identity = rowIdentity(code, m.source.asString(m.nameColumn));
+        writeMapping(m.mapping, row, true, m.table, identity);
+        postRow(m.target, m.table, identity);
         m.source.close();
     }
     m.target.close();
@@ -109,9 +110,9 @@ void ImportProductByCode(Integration& integration, const QString& code)
         throw Failure(QStringLiteral("Produto '%1' não encontrado no banco do PDV").arg(code));
     q.c_produtos.append();
     SectionRow row(integration, q.s_produtos, q.c_produtos, code);
-    writeMapping(productMapping(), row, true, QStringLiteral("lj_produtos"),
-                 rowIdentity(code, q.s_produtos.asString(QStringLiteral("descricao"))));
-    q.c_produtos.post();
+    const QString identity = rowIdentity(code, q.s_produtos.asString(QStringLiteral("descricao")));
+    writeMapping(productMapping(), row, true, QStringLiteral("lj_produtos"), identity);
+    postRow(q.c_produtos, QStringLiteral("lj_produtos"), identity);
     ensureBarcode(integration, row);
 }
 

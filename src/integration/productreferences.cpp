@@ -40,8 +40,9 @@ int importReference(Integration& integration, Query& erp, Query& pos, const QStr
         if (!pos.isEmpty()) {
             erp.append();
             SectionRow row(integration, pos, erp, QString::number(convert::toInt(code)));
-            writeMapping(mapping, row, true, table, QStringLiteral("código %1").arg(code));
-            erp.post();
+            const QString identity = QStringLiteral("código %1").arg(code);
+            writeMapping(mapping, row, true, table, identity);
+            postRow(erp, table, identity);
         }
     }
     const int result = convert::toIntOr(erp.asString(erpKeyColumn), 1);

@@ -133,9 +133,9 @@ void ensureBarcode(Integration& integration, const RowContext& product)
     c_codbar.append();
     SectionRow row(integration, product.source, c_codbar, product.key);
     row.now = product.now;
-    writeMapping(barcodeMapping(), row, true, QStringLiteral("lj_referbar"),
-                 QStringLiteral("código %1").arg(product.key));
-    c_codbar.post();
+    const QString identity = QStringLiteral("código %1").arg(product.key);
+    writeMapping(barcodeMapping(), row, true, QStringLiteral("lj_referbar"), identity);
+    postRow(c_codbar, QStringLiteral("lj_referbar"), identity);
     c_codbar.close();
 }
 

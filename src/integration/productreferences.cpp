@@ -13,19 +13,6 @@ QVariant codeAsNumber(RowContext& row)
     return row.key.toInt();
 }
 
-const Mapping groupMapping = {
-    setting("IdEmpresa", "cbFilial"),
-    computed("IdGrupo", codeAsNumber),
-    text("Descricao", "descricao"),
-    now("DataAlteracao"),
-};
-
-const Mapping brandMapping = {
-    computed("IdMarca", codeAsNumber),
-    text("DescricaoMarca", "descricao"),
-    constant("Grupo", QStringLiteral("P")),
-};
-
 // A reference the ERP keys by the POS code read as a whole number; only ever inserted.
 int importReference(Integration& integration, Query& erp, Query& pos, const QString& erpParameter,
                     const QString& erpKeyColumn, const Mapping& mapping, const QString& table, const QString& code)
@@ -53,6 +40,27 @@ int importReference(Integration& integration, Query& erp, Query& pos, const QStr
 
 } // namespace
 
+const Mapping& groupMapping()
+{
+    static const Mapping mapping = {
+        setting("IdEmpresa", "cbFilial"),
+        computed("IdGrupo", codeAsNumber),
+        text("Descricao", "descricao"),
+        now("DataAlteracao"),
+    };
+    return mapping;
+}
+
+const Mapping& brandMapping()
+{
+    static const Mapping mapping = {
+        computed("IdMarca", codeAsNumber),
+        text("DescricaoMarca", "descricao"),
+        constant("Grupo", QStringLiteral("P")),
+    };
+    return mapping;
+}
+
 void prepareProductReferenceQueries(NamedQueries& q)
 {
     q.c_grupos.setSql({QStringLiteral("select * from ivgrupo"), QStringLiteral(" where idgrupo = :idgrupo")});
@@ -73,14 +81,14 @@ int ImportGroup(Integration& integration, const QString& code)
 {
     NamedQueries& q = integration.queries();
     return importReference(integration, q.c_grupos, q.s_grupos, QStringLiteral("idgrupo"), QStringLiteral("IdGrupo"),
-                           groupMapping, QStringLiteral("ivgrupo"), code);
+                           groupMapping(), QStringLiteral("ivgrupo"), code);
 }
 
 int ImportBrand(Integration& integration, const QString& code)
 {
     NamedQueries& q = integration.queries();
     return importReference(integration, q.c_marca, q.s_marca, QStringLiteral("idmarca"), QStringLiteral("IdMarca"),
-                           brandMapping, QStringLiteral("marcas"), code);
+                           brandMapping(), QStringLiteral("marcas"), code);
 }
 
 } // namespace carvela

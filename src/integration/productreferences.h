@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/mapping.h"
+
 #include <QString>
 
 namespace carvela {
@@ -12,5 +14,9 @@ class Integration;
 int ImportGroup(Integration& integration, const QString& code);
 // The same for brands (POS marcas into the ERP's marcas).
 int ImportBrand(Integration& integration, const QString& code);
+
+// A new group as ivgrupo holds it, and a new brand as marcas holds it, in the order they are set.
+const Mapping& groupMapping();
+const Mapping& brandMapping();
 
 } // namespace carvela

@@ -1,0 +1,345 @@
+#include "cloud/bankmovements.h"
+#include "fixtures/builders.h"
+#include "integration/customers.h"
+#include "integration/productreferences.h"
+#include "integration/products.h"
+#include "integration/suppliers.h"
+#include "support/teststation.h"
+
+#include <QTest>
+
+using namespace carvela;
+using carvela::test::TestStation;
+
+// One golden row per mapping table: a source row with a distinct value in every source column it
+// reads, and the value every target column must hold. A swapped, mistyped or missing column fails.
+namespace {
+
+// What a target column must hold: a text exactly, a number as a number, a QDate as the date of the
+// column, and Now as a time of the run being checked.
+using Golden = QList<std::pair<QString, QVariant>>;
+const QVariant Now = QVariant::fromValue(QDateTime());
+
+QDateTime dateTimeOf(const QVariant& v)
+{
+    if (v.typeId() == QMetaType::QDateTime)
+        return v.toDateTime();
+    if (v.typeId() == QMetaType::QDate)
+        return v.toDate().startOfDay();
+    const QString text = v.toString().replace(u'T', u' ');
+    for (const char* format : {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd"}) {
+        const QDateTime dt = QDateTime::fromString(text.left(QString::fromLatin1(format).size()),
+                                                   QString::fromLatin1(format));
+        if (dt.isValid())
+            return dt;
+    }
+    return {};
+}
+
+// Every row of the mapping must have its golden value, and every golden value must be there.
+void compareRow(const QVariantMap& actual, const Golden& golden, const Mapping& mapping, const QDateTime& before)
+{
+    QVERIFY2(!actual.isEmpty(), "the target row is missing");
+    QStringList goldenColumns;
+    for (const auto& [column, expected] : golden)
+        goldenColumns << column.toLower();
+    for (const MappingRow& row : mapping)
+        QVERIFY2(goldenColumns.contains(row.column.toLower()), qPrintable(row.column + " has no golden value"));
+    QCOMPARE(goldenColumns.size(), qsizetype(mapping.size()));
+
+    for (const auto& [column, expected] : golden) {
+        const QString key = column.toLower();
+        QVERIFY2(actual.contains(key), qPrintable(column + " is no column of the target"));
+        const QVariant value = actual.value(key);
+        const QByteArray what = (column + QStringLiteral(" = ") + value.toString()).toUtf8();
+        switch (expected.typeId()) {
+        case QMetaType::QString:
+            QVERIFY2(!value.isNull() && value.toString() == expected.toString(), what.constData());
+            break;
+        case QMetaType::Int:
+        case QMetaType::Double:
+            QVERIFY2(!value.isNull() && value.toDouble() == expected.toDouble(), what.constData());
+            break;
+        case QMetaType::QDate:
+            QVERIFY2(dateTimeOf(value).date() == expected.toDate(), what.constData());
+            break;
+        default: {
+            const QDateTime dt = dateTimeOf(value);
+            QVERIFY2(dt.isValid() && dt >= before.addSecs(-1) && dt <= QDateTime::currentDateTime().addSecs(1),
+                     what.constData());
+        }
+        }
+    }
+}
+
+QVariantMap erpRow(TestStation& s, const QString& sql)
+{
+    return test::selectOne(s.erp(), sql);
+}
+
+} // namespace
+
+class TestMappings : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void customer()
+    {
+        TestStation s(QStringLiteral("sqlite"), QStringLiteral("gcust"));
+        test::insertRow(s.pos(), "clientes",
+                        {{"CODIGO", "4321"},
+                         {"nome", "Nome Cliente"},
+                         {"APELIDO", "Apelido"},
+                         {"PESSOA", "J"},
+                         {"CPF_CNPJ", "11222333000144"},
+                         {"CGF", "CGF-9"},
+                         {"rg", "RG-8"},
+                         {"MAE", "Mãe"},
+                         {"ENDERECO", "Rua A"},
+                         {"NUMERO", "77"},
+                         {"COMPLEMENTO", "Sala 1"},
+                         {"BAIRRO", "Centro"},
+                         {"COD_MUNICIPIO", "2304400"},
+                         {"uf", "CE"},
+                         {"Cep", "60000-001"},
+                         {"Fone1", "85 1111"},
+                         {"Fone2", "85 2222"},
+                         {"email", "a@b.c"},
+                         {"DT_CADASTRO", "2023-05-17"},
+                         {"DT_NASCIMENTO", "1985-11-02"},
+                         {"OBSERVACAO", "Obs"},
+                         {"COB_ENDERECO", "Rua Cob"},
+                         {"COB_NUMERO", "88"},
+                         {"COB_COMPLEMENTO", "Apto 2"},
+                         {"COB_BAIRRO", "Aldeota"},
+                         {"COB_COD_MUNICIPIO", "2312908"},
+                         {"COB_UF", "PI"}});
+        s.start();
+        const QDateTime before = QDateTime::currentDateTime();
+        ImportCustomers(s.integration());
+        compareRow(erpRow(s, "select * from clientes"),
+                   {{"Idempresa", 1},
+                    {"idcliente", 4321},
+                    {"dataatualizacao", Now},
+                    {"NomeCliente", QStringLiteral("Nome Cliente")},
+                    {"NomeFantasia", QStringLiteral("Nome Cliente")},
+                    {"Endereco", QStringLiteral("Rua A")},
+                    {"numero", 77},
+                    {"Complemento", QStringLiteral("Sala 1")},
+                    {"bairro", QStringLiteral("Centro")},
+                    {"cidade", QStringLiteral("")},
+                    {"estado", QStringLiteral("CE")},
+                    {"CodMun", QStringLiteral("04400")},
+                    {"Cep", QStringLiteral("60000-001")},
+                    {"Telefone", QStringLiteral("85 1111")},
+                    {"celular", QStringLiteral("85 2222")},
+                    {"email", QStringLiteral("a@b.c")},
+                    {"status", QStringLiteral("A")},
+                    {"TipoPessoa", QStringLiteral("J")},
+                    {"Cnpj", QStringLiteral("11222333000144")},
+                    {"NomeMae", QStringLiteral("Mãe")},
+                    {"InscEst", QStringLiteral("CGF-9")},
+                    {"DataCadastro", QDate(2023, 5, 17)},
+                    {"datanascto", QDate(1985, 11, 2)},
+                    {"rg", QStringLiteral("RG-8")},
+                    {"Observacao", QStringLiteral("Obs")},
+                    {"Apelido", QStringLiteral("Apelido")},
+                    {"End_Cob", QStringLiteral("Rua Cob")},
+                    {"Num_Cob", 88},
+                    {"Compl_Cob", QStringLiteral("Apto 2")},
+                    {"Bai_Cob", QStringLiteral("Aldeota")},
+                    {"Cid_Cob", QStringLiteral("")},
+                    {"Est_Cob", QStringLiteral("PI")},
+                    {"CodMun_Cob", QStringLiteral("12908")}},
+                   customerMapping(), before);
+    }
+
+    void supplier()
+    {
+        TestStation s(QStringLiteral("sqlite"), QStringLiteral("gsupp"));
+        test::insertRow(s.pos(), "fornecedores",
+                        {{"codigo", "654"},
+                         {"razao_social", "Razão Social"},
+                         {"nome_fantasia", "Fantasia"},
+                         {"CPF_CNPJ", "11.222.333/0001-44"},
+                         {"CGF", "CGF-7"},
+                         {"ENDERECO", "Av B"},
+                         {"NUMERO", "12"},
+                         {"BAIRRO", "Meireles"},
+                         {"COD_MUNICIPIO", "2304400"},
+                         {"uf", "RN"},
+                         {"Cep", "59000-002"},
+                         {"FONE", "84 3333"},
+                         {"FONE_VENDAS", "84 4444"},
+                         {"CONTATO", "Contato"},
+                         {"EMAIL", "f@g.h"},
+                         {"TRANSPORTADORA", "S"},
+                         {"OBSERVACAO", "Obs F"}});
+        s.start();
+        const QDateTime before = QDateTime::currentDateTime();
+        ImportSuppliers(s.integration());
+        compareRow(erpRow(s, "select * from fornecedores"),
+                   {{"Idempresa", 1},
+                    {"IdFornecedor", 654},
+                    {"NomeFornecedor", QStringLiteral("Razão Social")},
+                    {"NomeFantasia", QStringLiteral("Fantasia")},
+                    {"CodMun", QStringLiteral("04400")},
+                    {"status", QStringLiteral("A")},
+                    {"Endereco", QStringLiteral("Av B")},
+                    {"numero", 12},
+                    {"bairro", QStringLiteral("Meireles")},
+                    {"cidade", QStringLiteral("")},
+                    {"estado", QStringLiteral("RN")},
+                    {"Cep", QStringLiteral("59000-002")},
+                    {"EmailFornecedor", QStringLiteral("f@g.h")},
+                    {"Cnpj", QStringLiteral("11.222.333/0001-44")},
+                    {"TipoPessoa", QStringLiteral("J")},
+                    {"InscEst", QStringLiteral("CGF-7")},
+                    {"Cadastro", QDate::currentDate()},
+                    {"Observacao", QStringLiteral("Obs F")},
+                    {"Fornecedor", QStringLiteral("1")},
+                    {"Transportadora", QStringLiteral("1")},
+                    {"DDD", 0},
+                    {"Telefone", QStringLiteral("84 3333")},
+                    {"fone2", QStringLiteral("84 4444")},
+                    {"Contato", QStringLiteral("Contato")},
+                    {"TelefoneContato", QStringLiteral("84 4444")},
+                    {"dataatualizacao", Now}},
+                   supplierMapping(), before);
+    }
+
+    // A new product with its group, its brand and its barcode row.
+    void productGroupBrandAndBarcode()
+    {
+        TestStation s(QStringLiteral("sqlite"), QStringLiteral("gprod"));
+        test::insertRow(s.pos(), "grupos", {{"codigo", "07"}, {"descricao", "Lubrificantes"}});
+        test::insertRow(s.pos(), "marcas", {{"codigo", "0009"}, {"descricao", "Marca Nove"}});
+        test::insertRow(s.pos(), "produtos",
+                        {{"codigo", "PRD-123456789012"},
+                         {"descricao", "Óleo 20W50"},
+                         {"cod_grupo", "07"},
+                         {"cod_marca", "0009"},
+                         {"cod_barras", "7891234567895"},
+                         {"cod_ncm", "27101932"}});
+        s.start();
+        const QDateTime before = QDateTime::currentDateTime();
+        ImportProducts(s.integration());
+        const QString key = QStringLiteral("RD-123456789012"); // right(15)
+        const Golden zeros = [] {
+            Golden list;
+            for (const char* column : {"Qtd1",       "Qtd2",        "Qtd3",       "Qtd4",       "Qtd5",
+                                       "Qtd6",       "Prc1",        "Prc2",       "Prc3",       "PrcCompra",
+                                       "PrcUltCusto", "PercMargem", "Icms",       "PercIcmsAnt", "PercIpiAnt",
+                                       "PrcFrete",   "PrcMedio",    "CustoArt"})
+                list.append({QString::fromLatin1(column), 0});
+            return list;
+        }();
+        Golden product = {
+            {"Idreferencia", key},
+            {"idgrupo", 7},
+            {"IdMarca", 9},
+            {"descricao", QStringLiteral("Óleo 20W50")},
+            {"DenominacaoFiscal", QStringLiteral("Óleo 20W50")},
+            {"apelidoproduto", QStringLiteral("Óleo 20W50")},
+            {"Ncm", QStringLiteral("27101932")},
+            {"IdTamanho", 1},
+            {"Tam_Ini", 1},
+            {"Tam_Fim", 1},
+            {"DataCadastro", Now},
+            {"DataAlteracao", Now},
+            {"TipoProduto", QStringLiteral("P")},
+            {"Status", QStringLiteral("A")},
+            {"Consignado", QStringLiteral("N")},
+            {"ListaPrecoVenda", QStringLiteral("N")},
+        };
+        product.append(zeros);
+        product.append({
+            {"UndVendaQtde", 1},
+            {"UndCompraQtde", 1},
+            {"FatorConversao", 1},
+            {"PercComVenda", 0},
+            {"PercCustoAdm", 0},
+            {"PercCartaoCredito", 0},
+            {"PercCofins", 0},
+            {"PercPis", 0},
+            {"UndCompra", QStringLiteral("UN")},
+            {"UndVenda", QStringLiteral("UN")},
+            {"Genero", QStringLiteral("F")},
+            {"CST", QStringLiteral("000")},
+            {"AplicaPromocaoDescto", QStringLiteral("0")},
+            {"NaoAplicarDesconto", QStringLiteral("0")},
+            {"IdAliquota", 0},
+            {"TipoSped", QStringLiteral("00")},
+            {"Tipopromocao", QStringLiteral("P")},
+            {"CSOSN", QStringLiteral("500")},
+            {"CFOP", QStringLiteral("5102")},
+            {"CfopF", QStringLiteral("6102")},
+            {"CfopTd", QStringLiteral("5403")},
+            {"CfopTf", QStringLiteral("6403")},
+            {"SubTributaria", QStringLiteral("N")},
+            {"Origem_Mercadoria", QStringLiteral("0")},
+            {"CSTIPI", QStringLiteral("099")},
+            {"CSTIpiEntrada", QStringLiteral("049")},
+            {"QtdeValor", QStringLiteral("N")},
+        });
+        compareRow(erpRow(s, "select * from lj_produtos"), product, productMapping(), before);
+        compareRow(erpRow(s, "select * from lj_referbar"),
+                   {{"IdReferencia", key},
+                    {"CodBarra", QStringLiteral("7891234567895")},
+                    {"DataAlteracao", Now},
+                    {"Est_Maximo", 0},
+                    {"Est_Minimo", 0},
+                    {"IdCor", 1},
+                    {"Tam", QStringLiteral("0")}},
+                   barcodeMapping(), before);
+        compareRow(erpRow(s, "select * from ivgrupo"),
+                   {{"IdEmpresa", 1},
+                    {"IdGrupo", 7},
+                    {"Descricao", QStringLiteral("Lubrificantes")},
+                    {"DataAlteracao", Now}},
+                   groupMapping(), before);
+        compareRow(erpRow(s, "select * from marcas"),
+                   {{"IdMarca", 9}, {"DescricaoMarca", QStringLiteral("Marca Nove")}, {"Grupo", QStringLiteral("P")}},
+                   brandMapping(), before);
+    }
+
+    void bankMovement()
+    {
+        TestStation s(QStringLiteral("sqlite"), QStringLiteral("gbank"));
+        test::insertRow(s.cloud(), "lojas",
+                        {{"id_loja", 3}, {"cnpj_empresa", "12345678000190"}, {"cnpj_filial", "12345678000270"}});
+        test::insertRow(s.cloud(), "bancos_agencias", {{"idbanco", 5}, {"id_loja", 3}, {"idagencia", "0456"}});
+        test::insertRow(s.cloud(), "mov_bancario",
+                        {{"idmovimento", 8765},
+                         {"id_empresa", 3},
+                         {"id_loja", 9},
+                         {"idbanco", 5},
+                         {"documento", "DOC-1"},
+                         {"valor_lancamento", 321.5},
+                         {"tipo_lancamento", "D"},
+                         {"historico_lancamento", "Tarifa"},
+                         {"controle_banco", "CTL-2"},
+                         {"data_lancamento", "2026-11-30"},
+                         {"hora_lancamento", "10:20:30"}});
+        s.start();
+        const QDateTime before = QDateTime::currentDateTime();
+        Integration& i = s.integration();
+        BankCounts counts;
+        i.bankMovements().ImportBankMovements(i.state(), i.lists(), counts, [](const QString& m) { QFAIL(qPrintable(m)); });
+        compareRow(erpRow(s, "select * from contacorrente"),
+                   {{"Pessoa", QStringLiteral("Banco")},
+                    {"codigo", 456},
+                    {"Documento", QStringLiteral("DOC-1")},
+                    {"Valor", 321.5},
+                    {"Tipo", QStringLiteral("D")},
+                    {"Descricao", QStringLiteral("Tarifa")},
+                    {"Controle", QStringLiteral("CTL-2")},
+                    {"Data", QDate(2026, 11, 30)},
+                    {"Idfilial", 9},
+                    {"Hora", QStringLiteral("10:20:30")},
+                    {"IdmovNuvens", 8765}},
+                   BankMovementImport::movementMapping(), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMappings)
+#include "tst_mappings.moc"

@@ -1,9 +1,11 @@
 #include "app/demostation.h"
 #include "app/headlessrunner.h"
+#include "core/logfile.h"
 #include "core/settings.h"
 #include "fixtures/builders.h"
 #include "support/pgserver.h"
 
+#include <QFile>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,6 +45,30 @@ struct Files {
     }
 };
 
+// The counts of a section in the last cycle summary that carvela.log holds.
+QList<int> lastCounts(const QString& dir, const QString& section)
+{
+    QFile log(LogFile::besideSettings(settings::filePath(dir)));
+    if (!log.open(QIODevice::ReadOnly))
+        return {};
+    QList<int> counts;
+    for (const QString& line : QString::fromUtf8(log.readAll()).split(u'\n')) {
+        const QString rest = line.mid(20).trimmed(); // after the timestamp
+        if (!rest.startsWith(section + u' '))
+            continue;
+        counts.clear();
+        for (const QString& word : rest.mid(section.size()).split(u' ', Qt::SkipEmptyParts))
+            counts << word.toInt();
+    }
+    return counts;
+}
+
+QString logText(const QString& dir)
+{
+    QFile log(LogFile::besideSettings(settings::filePath(dir)));
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}
+
 } // namespace
 
 class TestDemo : public QObject {
@@ -59,7 +85,10 @@ private Q_SLOTS:
         const int unmarked = files.count("cloud", "from mov_bancario where id_empresa = 11 and atualizado is null");
         QVERIFY(unmarked > 0);
 
-        QCOMPARE(runOnce(ini, QDate::currentDate().addDays(-3)), 0);
+        QCOMPARE(runOnce(ini, QDate::currentDate().addDays(-3)), exitClean);
+        const int customers = files.count("pos", "from clientes");
+        // Read, inserted, updated, already there, failed: the last cycle updates every customer.
+        QCOMPARE(lastCounts(dir.path(), "Clientes"), QList<int>({customers, 0, customers, 0, 0}));
         QCOMPARE(files.count("erp", "from clientes"), files.count("pos", "from clientes"));
         QCOMPARE(files.count("erp", "from fornecedores"), files.count("pos", "from fornecedores"));
         QCOMPARE(files.count("erp", "from lj_produtos"), files.count("pos", "from produtos"));
@@ -71,11 +100,44 @@ private Q_SLOTS:
 
         test::exec(QSqlDatabase::database("demo-pos"),
                    "update clientes set nome = 'José Atualizado' where codigo = '2'");
-        QCOMPARE(runOnce(ini, QDate::currentDate()), 0);
+        QCOMPARE(runOnce(ini, QDate::currentDate()), exitClean);
         QCOMPARE(files.count("erp", "from clientes"), files.count("pos", "from clientes"));
         QCOMPARE(files.count("erp", "from clientes where nomecliente = 'José Atualizado' and idcliente = 2"), 1);
         QCOMPARE(files.count("erp", "from lj_produtos"), files.count("pos", "from produtos"));
         QCOMPARE(files.count("erp", "from contacorrente"), unmarked);
+    }
+
+    // Dirty rows in the demo's POS: each is skipped and named, everything else arrives, and the
+    // run reaches today and says that it was not clean.
+    void dirtyRowsAreNamedAndTheRestArrives()
+    {
+        QTemporaryDir dir;
+        createDemoStation(dir.path());
+        const QString ini = settings::filePath(dir.path());
+        Files files(dir.path());
+        QSqlDatabase pos = QSqlDatabase::database("demo-pos");
+        test::insertRow(pos, "clientes", {{"codigo", "901"}, {"nome", "Sem Data de Cadastro"}, {"dt_cadastro", ""}});
+        test::insertRow(pos, "clientes", {{"codigo", "X1"}, {"nome", "Código com Letra"}});
+        test::insertRow(pos, "produtos", {{"codigo", "99001"}, {"descricao", "PRODUTO SEM GRUPO"}, {"cod_grupo", ""}});
+        const int unmarked = files.count("cloud", "from mov_bancario where id_empresa = 11 and atualizado is null");
+
+        QCOMPARE(runOnce(ini, QDate::currentDate().addDays(-3)), exitIncomplete);
+
+        QCOMPARE(files.count("erp", "from clientes"), files.count("pos", "from clientes") - 2);
+        QCOMPARE(files.count("erp", "from clientes where idcliente = 1 and nomecliente = 'Consumidor Final'"), 1);
+        QCOMPARE(files.count("erp", "from lj_produtos"), files.count("pos", "from produtos") - 1);
+        QCOMPARE(files.count("erp", "from lj_produtos where idreferencia = '99001'"), 0);
+        QCOMPARE(files.count("erp", "from contacorrente"), unmarked);
+        const QString log = logText(dir.path());
+        for (const char* bad : {"clientes, código 901 (Sem Data de Cadastro), coluna DataCadastro",
+                                "clientes, código X1 (Código com Letra), coluna idcliente",
+                                "lj_produtos, código 99001 (PRODUTO SEM GRUPO), coluna idgrupo"})
+            QVERIFY2(log.contains(QString::fromUtf8(bad)), bad);
+        QVERIFY(log.contains(QStringLiteral("Ciclo do movimento de %1: INCOMPLETO")
+                                 .arg(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy")))));
+        // Four cycles, one per day up to today, each naming the failures in its summary.
+        QCOMPARE(log.count(QStringLiteral("Falha: Clientes: clientes, código X1")), 4);
+        QCOMPARE(log.count(QStringLiteral("Erro na Tabela Clientes")), 2); // Memo1's entries, once each
     }
 };
 

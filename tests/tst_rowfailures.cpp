@@ -1,4 +1,5 @@
 #include "core/logfile.h"
+#include "integration/cloudbackoff.h"
 #include "core/settings.h"
 #include "fixtures/builders.h"
 #include "support/teststation.h"
@@ -192,6 +193,30 @@ private Q_SLOTS:
         QVERIFY(!s.integration().lastSummary().bankRan);
         QCOMPARE(errorEntries(s.state()).size(), 1);
         QVERIFY(s.integration().conexao().isOpen()); // no recovery of the station's own connections
+    }
+
+    // Each failed connect doubles the pause, up to 15 minutes; reaching the cloud ends it.
+    void cloudPauseDoublesUpToFifteenMinutes()
+    {
+        using std::chrono::minutes;
+        CloudBackoff backoff;
+        const auto t0 = CloudBackoff::Clock::now();
+        QVERIFY(!backoff.holding(t0));
+        QList<int> pauses;
+        auto now = t0;
+        for (int failure = 0; failure < 6; ++failure) {
+            backoff.connectFailed(now);
+            pauses << int(backoff.pause().count());
+            QVERIFY(backoff.holding(now + backoff.pause() - std::chrono::seconds(1)));
+            now += backoff.pause();
+            QVERIFY(!backoff.holding(now));
+        }
+        QCOMPARE(pauses, QList<int>({1, 2, 4, 8, 15, 15}));
+        backoff.connectFailed(now);
+        backoff.reached();
+        QVERIFY(!backoff.holding(now));
+        backoff.connectFailed(now);
+        QCOMPARE(int(backoff.pause().count()), 1);
     }
 };
 

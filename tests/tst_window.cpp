@@ -4,7 +4,9 @@
 #include "app/lookupcombo.h"
 #include "app/toggleswitch.h"
 #include "app/uPrincipalAdmin.h"
+#include "core/failure.h"
 #include "core/operatordialogs.h"
+#include "integration/rowunit.h"
 
 #include <functional>
 #include <memory>
@@ -161,6 +163,7 @@ private Q_SLOTS:
     void lookupCombos();
     void captions_data();
     void captions();
+    void lastCycleInTheToolTips();
 };
 
 void TestWindow::startsHiddenAndHidesOnClose()
@@ -395,6 +398,33 @@ void TestWindow::captions()
         QVERIFY(qobject_cast<QWidget*>(control)->isHidden());
         QVERIFY(!qobject_cast<QWidget*>(control)->isEnabled());
     }
+}
+
+// The tray's tool tip keeps "Ondaris" first and adds the last cycle's account; a bar's tool tip
+// has its section's counts. Memo1 keeps only what the cycle logs.
+void TestWindow::lastCycleInTheToolTips()
+{
+    Station station;
+    TFprincipalAdmin& window = station.start();
+    Integration& integration = window.integration();
+    integration.Timer3().stop();
+    integration.setSections({{StationState::Box::cbClientes, [](Integration& i) {
+                                  i.setSectionLabel(QStringLiteral("Clientes"));
+                                  writeUnit(i, [] { return Written::Inserted; });
+                                  writeUnit(i, []() -> Written { throw RowFailure(QStringLiteral("código X1")); });
+                              }}});
+    window.state().setBox(StationState::Box::cbIntMov, false);
+    window.state().setRsAtiva(true);
+    window.state().clearLog();
+    integration.RunCycle();
+
+    const QString tray = station.find<QSystemTrayIcon>(QStringLiteral("RxTIcon"))->toolTip();
+    QVERIFY2(tray.startsWith(QStringLiteral("Ondaris\nCiclo do movimento de ")), qPrintable(tray));
+    QVERIFY2(tray.contains(QStringLiteral("INCOMPLETO, 1 linha não copiada")), qPrintable(tray));
+    QVERIFY2(tray.contains(QStringLiteral("Falha: Clientes: código X1")), qPrintable(tray));
+    QCOMPARE(station.find<QProgressBar>(QStringLiteral("pbClientes"))->toolTip(),
+             QStringLiteral("Último ciclo: 2 lidos, 1 inseridos, 0 atualizados, 0 já no ERP, 1 falhas"));
+    QCOMPARE(window.state().memo(), QStringList({QStringLiteral("Erro na Tabela Clientes \rcódigo X1")}));
 }
 
 QTEST_MAIN(TestWindow)

@@ -153,6 +153,42 @@ private Q_SLOTS:
         QCOMPARE(s.integration->lastSummary().outcome(), CycleSummary::Outcome::Incomplete);
     }
 
+    // A row that fails in a section of the day's movements holds the date, so that the day is read
+    // again; one that fails in master data does not. Either is logged once and the cycle goes on.
+    void aFailedRowHoldsTheDateOnlyInAMovementSection_data()
+    {
+        QTest::addColumn<bool>("movement");
+        QTest::newRow("sales") << true;
+        QTest::newRow("customers") << false;
+    }
+    void aFailedRowHoldsTheDateOnlyInAMovementSection()
+    {
+        QFETCH(bool, movement);
+        Station s;
+        const Integration::Section failing{Box::cbVendas,
+                                           [&](Integration& i) {
+                                               i.setSectionLabel("Vendas");
+                                               s.ran << "Vendas";
+                                               i.reportRowFailure("venda 7: '' is not a valid integer value");
+                                           },
+                                           false, movement};
+        s.integration->setSections({failing, s.section(Box::cbEntrada, "Entradas")});
+        const QDate yesterday = QDate::currentDate().addDays(-1);
+        s.state().setMovementDate(yesterday);
+        s.state().clearLog();
+
+        s.integration->RunCycle();
+        s.integration->RunCycle();
+
+        QCOMPARE(s.ran, QStringList({"Vendas", "Entradas", "Vendas", "Entradas"}));
+        QCOMPARE(s.state().movementDate(), movement ? yesterday : QDate::currentDate());
+        QCOMPARE(s.state().memo(), QStringList({"Erro na Tabela Vendas \rvenda 7: '' is not a valid integer value"}));
+        const CycleSummary& summary = s.integration->lastSummary();
+        QCOMPARE(summary.outcome(), CycleSummary::Outcome::Incomplete);
+        QCOMPARE(summary.find("Vendas")->failed, 1);
+        QCOMPARE(summary.failures, QStringList({"Vendas: venda 7: '' is not a valid integer value"}));
+    }
+
     void lostConnectionRecovers()
     {
         test::ScratchDatabase pos(QStringLiteral("cycle"));

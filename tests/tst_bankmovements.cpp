@@ -201,8 +201,9 @@ private Q_SLOTS:
         movement(s, 502, 1, QStringLiteral("Recusado"));
         movement(s, 503, 1, QStringLiteral("Terceiro"));
         if (engine == QLatin1String("sqlite")) {
-            test::exec(s.erp(), "create trigger recusa before insert on ContaCorrente "
-                                "when new.Descricao = 'Recusado' begin select raise(abort, 'lançamento recusado'); end");
+            test::exec(s.erp(),
+                       "create trigger recusa before insert on ContaCorrente "
+                       "when new.Descricao = 'Recusado' begin select raise(abort, 'lançamento recusado'); end");
         } else {
             test::exec(s.erp(), "create function recusa() returns trigger language plpgsql as 'begin "
                                 "if new.descricao = ''Recusado'' then raise exception ''lançamento recusado'' "
@@ -217,7 +218,8 @@ private Q_SLOTS:
         QCOMPARE(r.counts.inserted, 2);
         QCOMPARE(r.counts.failed, 1);
         QCOMPARE(r.refused.size(), 1);
-        QVERIFY2(r.refused.at(0).startsWith(QStringLiteral("ContaCorrente, movimento 502: ")), qPrintable(r.refused.at(0)));
+        QVERIFY2(r.refused.at(0).startsWith(QStringLiteral("ContaCorrente, movimento 502: ")),
+                 qPrintable(r.refused.at(0)));
         QVERIFY2(r.refused.at(0).contains(QStringLiteral("lançamento recusado")), qPrintable(r.refused.at(0)));
         const QList<QVariantMap> rows = accountRows(s);
         QCOMPARE(rows.size(), 2);

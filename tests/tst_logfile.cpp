@@ -32,8 +32,8 @@ private Q_SLOTS:
         QVERIFY(QDateTime::fromString(lines[0].left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss")).isValid());
         QCOMPARE(lines[0].mid(20), QStringLiteral("Erro na Tabela Clientes "));
         QCOMPARE(lines[1], QString(20, u' ') + QStringLiteral("clientes, código 5: '//' is not a valid date"));
-        QCOMPARE(QFile::permissions(log.path()), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                      QFileDevice::ReadUser | QFileDevice::WriteUser);
+        QCOMPARE(QFile::permissions(log.path()),
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
     }
 
     // Past its size the file moves to .1, the older ones move up, and the oldest goes.

@@ -28,8 +28,8 @@ QDateTime dateTimeOf(const QVariant& v)
         return v.toDate().startOfDay();
     const QString text = v.toString().replace(u'T', u' ');
     for (const char* format : {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd"}) {
-        const QDateTime dt = QDateTime::fromString(text.left(QString::fromLatin1(format).size()),
-                                                   QString::fromLatin1(format));
+        const QDateTime dt =
+            QDateTime::fromString(text.left(QString::fromLatin1(format).size()), QString::fromLatin1(format));
         if (dt.isValid())
             return dt;
     }
@@ -226,10 +226,9 @@ private Q_SLOTS:
         const QString key = QStringLiteral("RD-123456789012"); // right(15)
         const Golden zeros = [] {
             Golden list;
-            for (const char* column : {"Qtd1",       "Qtd2",        "Qtd3",       "Qtd4",       "Qtd5",
-                                       "Qtd6",       "Prc1",        "Prc2",       "Prc3",       "PrcCompra",
-                                       "PrcUltCusto", "PercMargem", "Icms",       "PercIcmsAnt", "PercIpiAnt",
-                                       "PrcFrete",   "PrcMedio",    "CustoArt"})
+            for (const char* column :
+                 {"Qtd1", "Qtd2", "Qtd3", "Qtd4", "Qtd5", "Qtd6", "Prc1", "Prc2", "Prc3", "PrcCompra", "PrcUltCusto",
+                  "PercMargem", "Icms", "PercIcmsAnt", "PercIpiAnt", "PrcFrete", "PrcMedio", "CustoArt"})
                 list.append({QString::fromLatin1(column), 0});
             return list;
         }();
@@ -291,12 +290,10 @@ private Q_SLOTS:
                     {"IdCor", 1},
                     {"Tam", QStringLiteral("0")}},
                    barcodeMapping(), before);
-        compareRow(erpRow(s, "select * from ivgrupo"),
-                   {{"IdEmpresa", 1},
-                    {"IdGrupo", 7},
-                    {"Descricao", QStringLiteral("Lubrificantes")},
-                    {"DataAlteracao", Now}},
-                   groupMapping(), before);
+        compareRow(
+            erpRow(s, "select * from ivgrupo"),
+            {{"IdEmpresa", 1}, {"IdGrupo", 7}, {"Descricao", QStringLiteral("Lubrificantes")}, {"DataAlteracao", Now}},
+            groupMapping(), before);
         compareRow(erpRow(s, "select * from marcas"),
                    {{"IdMarca", 9}, {"DescricaoMarca", QStringLiteral("Marca Nove")}, {"Grupo", QStringLiteral("P")}},
                    brandMapping(), before);
@@ -324,7 +321,8 @@ private Q_SLOTS:
         const QDateTime before = QDateTime::currentDateTime();
         Integration& i = s.integration();
         BankCounts counts;
-        i.bankMovements().ImportBankMovements(i.state(), i.lists(), counts, [](const QString& m) { QFAIL(qPrintable(m)); });
+        i.bankMovements().ImportBankMovements(i.state(), i.lists(), counts,
+                                              [](const QString& m) { QFAIL(qPrintable(m)); });
         compareRow(erpRow(s, "select * from contacorrente"),
                    {{"Pessoa", QStringLiteral("Banco")},
                     {"codigo", 456},

@@ -137,11 +137,9 @@ private Q_SLOTS:
         TestStation s(engine, QStringLiteral("supp"));
         const QList<std::tuple<QString, QString, QString, QString>> rows = {
             // code, tax number, carrier flag, expected person type
-            {"1", "12345678909", "S", "F"},
-            {"2", "12345678000195", "N", "J"},
+            {"1", "12345678909", "S", "F"},       {"2", "12345678000195", "N", "J"},
             {"3", "123.456.789-09", "", "F"}, // the digits are counted, not the punctuation
-            {"5", "12.345.678/0001-95", "", "J"},
-            {"4", "", "S", "F"},
+            {"5", "12.345.678/0001-95", "", "J"}, {"4", "", "S", "F"},
         };
         for (const auto& [code, cnpj, carrier, type] : rows)
             test::insertRow(s.pos(), "fornecedores",

@@ -1,7 +1,7 @@
 #include "core/logfile.h"
-#include "integration/cloudbackoff.h"
 #include "core/settings.h"
 #include "fixtures/builders.h"
+#include "integration/cloudbackoff.h"
 #include "support/teststation.h"
 
 #include <QFile>
@@ -89,8 +89,10 @@ private Q_SLOTS:
         QCOMPARE(count(s.erp(), "contacorrente"), 2); // the bank imports after the products ran
 
         const QStringList entries = {
-            "Erro na Tabela Clientes \rclientes, código 3 (Sem Cadastro), coluna DataCadastro: '//' is not a valid date",
-            "Erro na Tabela Clientes \rclientes, código X1 (Xis Um), coluna idcliente: 'X1' is not a valid integer value",
+            "Erro na Tabela Clientes \rclientes, código 3 (Sem Cadastro), coluna DataCadastro: '//' is not a valid "
+            "date",
+            "Erro na Tabela Clientes \rclientes, código X1 (Xis Um), coluna idcliente: 'X1' is not a valid integer "
+            "value",
             "Erro na Tabela Produtos \rlj_produtos, código 11 (SEM GRUPO), coluna idgrupo: '' is not a valid integer "
             "value",
         };
@@ -147,14 +149,16 @@ private Q_SLOTS:
         const CycleSummary& summary = s.integration().lastSummary();
         const QStringList entries = errorEntries(s.state());
         QCOMPARE(entries.size(), 1);
-        QVERIFY2(entries.value(0).startsWith(QStringLiteral("Erro na Tabela Clientes \r")), qPrintable(entries.value(0)));
+        QVERIFY2(entries.value(0).startsWith(QStringLiteral("Erro na Tabela Clientes \r")),
+                 qPrintable(entries.value(0)));
         if (stationFailure) {
             QCOMPARE(summary.outcome(), CycleSummary::Outcome::StationFailure);
             QCOMPARE(s.state().movementDate(), yesterday);
             QCOMPARE(count(s.erp(), "fornecedores"), 0); // the cycle ended at the customers
         } else {
             QCOMPARE(summary.outcome(), CycleSummary::Outcome::Incomplete);
-            QVERIFY2(entries.value(0).contains(QStringLiteral("clientes, código 1 (NNN")), qPrintable(entries.value(0)));
+            QVERIFY2(entries.value(0).contains(QStringLiteral("clientes, código 1 (NNN")),
+                     qPrintable(entries.value(0)));
             QCOMPARE(count(s.erp(), "clientes"), 1);
             QCOMPARE(count(s.erp(), "fornecedores"), 1);
             QCOMPARE(s.state().movementDate(), yesterday.addDays(1));

@@ -7,9 +7,11 @@ namespace {
 
 const QString bankLabel = QStringLiteral("Movimento bancário");
 
+constexpr int cellWidth = 12;
+
 QString cell(int value)
 {
-    return QString::number(value).rightJustified(11);
+    return QString::number(value).rightJustified(cellWidth);
 }
 
 QString row(const QString& label, const QStringList& cells)
@@ -40,8 +42,8 @@ CycleSummary::Outcome CycleSummary::outcome() const
 {
     if (stationFailure)
         return Outcome::StationFailure;
-    const bool rowsFailed = std::any_of(sections.cbegin(), sections.cend(),
-                                        [](const auto& s) { return s.second.failed > 0; });
+    const bool rowsFailed =
+        std::any_of(sections.cbegin(), sections.cend(), [](const auto& s) { return s.second.failed > 0; });
     if (rowsFailed || bank.failed > 0 || bank.skippedOffline > 0 || !failures.isEmpty())
         return Outcome::Incomplete;
     return Outcome::Clean;
@@ -61,7 +63,8 @@ QString CycleSummary::headline() const
             rows += counts.failed;
         QStringList parts;
         if (rows > 0)
-            parts << (rows == 1 ? QStringLiteral("1 linha não copiada") : QStringLiteral("%1 linhas não copiadas").arg(rows));
+            parts << (rows == 1 ? QStringLiteral("1 linha não copiada")
+                                : QStringLiteral("%1 linhas não copiadas").arg(rows));
         if (bank.skippedOffline > 0 || rows < failures.size())
             parts << QStringLiteral("nuvem inacessível");
         return start + QStringLiteral(": INCOMPLETO, ") + parts.join(QStringLiteral(", "));
@@ -76,17 +79,16 @@ QStringList CycleSummary::table() const
 {
     QStringList lines;
     lines << headline();
-    lines << row(QStringLiteral("Seção"), {QStringLiteral("Lidos").rightJustified(11),
-                                           QStringLiteral("Inseridos").rightJustified(11),
-                                           QStringLiteral("Atualizados").rightJustified(12),
-                                           QStringLiteral("Já no ERP").rightJustified(11),
-                                           QStringLiteral("Falhas").rightJustified(11)});
+    QStringList header;
+    for (const char* title : {"Lidos", "Inseridos", "Atualizados", "Já no ERP", "Falhas"})
+        header << QString::fromUtf8(title).rightJustified(cellWidth);
+    lines << row(QStringLiteral("Seção"), header);
     for (const auto& [name, c] : sections)
-        lines << row(name, {cell(c.read), cell(c.inserted), QString::number(c.updated).rightJustified(12),
-                            cell(c.existing), cell(c.failed)});
+        lines << row(name, {cell(c.read), cell(c.inserted), cell(c.updated), cell(c.existing), cell(c.failed)});
     if (bankRan || bank.skippedOffline > 0) {
-        QString line = row(bankLabel, {cell(bank.read), cell(bank.inserted), QStringLiteral("-").rightJustified(12),
-                                       cell(bank.onlyMarked), cell(bank.failed)});
+        QString line =
+            row(bankLabel, {cell(bank.read), cell(bank.inserted), QStringLiteral("-").rightJustified(cellWidth),
+                            cell(bank.onlyMarked), cell(bank.failed)});
         if (bank.skippedOffline > 0)
             line += QStringLiteral("   (nuvem fora: %1 importações puladas)").arg(bank.skippedOffline);
         lines << line;

@@ -103,10 +103,9 @@ bool isRowRefusal(const QSqlError& error, ConnectionTarget::Engine engine, const
             return true;
         // SQL Server: a null where none may be (515), a foreign key or check (547), a duplicate key
         // (2601, 2627), a conversion or truncation (8114, 8152, 2628, 241, 245).
-        static const QStringList sqlServer = {
-            QStringLiteral("515"),  QStringLiteral("547"),  QStringLiteral("2601"), QStringLiteral("2627"),
-            QStringLiteral("8114"), QStringLiteral("8152"), QStringLiteral("2628"), QStringLiteral("241"),
-            QStringLiteral("245")};
+        static const QStringList sqlServer = {QStringLiteral("515"),  QStringLiteral("547"),  QStringLiteral("2601"),
+                                              QStringLiteral("2627"), QStringLiteral("8114"), QStringLiteral("8152"),
+                                              QStringLiteral("2628"), QStringLiteral("241"),  QStringLiteral("245")};
         return std::any_of(natives.cbegin(), natives.cend(),
                            [](const QString& code) { return sqlServer.contains(code); });
     }
@@ -152,9 +151,9 @@ void Connection::open()
     }
     m_target = target;
     const auto couldNotConnect = [this, &target](const QString& reason) {
-        return ConnectionFailure(ConnectionFailure::Kind::CouldNotConnect, m_name,
-                                 QStringLiteral("Não foi possível conectar %1 (%2): %3")
-                                     .arg(m_name, target.describe(), reason));
+        return ConnectionFailure(
+            ConnectionFailure::Kind::CouldNotConnect, m_name,
+            QStringLiteral("Não foi possível conectar %1 (%2): %3").arg(m_name, target.describe(), reason));
     };
     if (target.engine == ConnectionTarget::Engine::Sqlite && !QFileInfo(target.sqliteFile).isFile())
         throw couldNotConnect(QStringLiteral("o arquivo não existe"));
@@ -240,8 +239,7 @@ QSqlQuery& Connection::prepared(const QString& sql, const QString& context)
 
 void Connection::fail(const QSqlQuery& statement, const QString& context)
 {
-    const QString sqlState =
-        m_target.engine == ConnectionTarget::Engine::Odbc ? odbcSqlState(statement) : QString();
+    const QString sqlState = m_target.engine == ConnectionTarget::Engine::Odbc ? odbcSqlState(statement) : QString();
     fail(statement.lastError(), sqlState, context);
 }
 
@@ -278,8 +276,9 @@ void Connection::begin()
 void Connection::commit()
 {
     if (!m_database)
-        throw ConnectionFailure(ConnectionFailure::Kind::Lost, m_name,
-                                QStringLiteral("Falha de conexão com %1: a sessão terminou antes do commit").arg(m_name));
+        throw ConnectionFailure(
+            ConnectionFailure::Kind::Lost, m_name,
+            QStringLiteral("Falha de conexão com %1: a sessão terminou antes do commit").arg(m_name));
     m_inTransaction = false;
     if (!m_database->commit()) {
         const QSqlError error = m_database->lastError();

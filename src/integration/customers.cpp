@@ -59,19 +59,18 @@ const Mapping& customerMapping()
 void ImportCustomers(Integration& integration)
 {
     NamedQueries& q = integration.queries();
-    copyMasterTable(integration,
-                    {
-                        .label = QStringLiteral("Clientes"),
-                        .openingCaption = QStringLiteral("Abrindo tabelas de clientes"),
-                        .bar = StationState::Bar::pbClientes,
-                        .source = q.S_clientes,
-                        .target = q.c_clientes,
-                        .table = QStringLiteral("clientes"),
-                        .codeColumn = QStringLiteral("CODIGO"),
-                        .nameColumn = QStringLiteral("nome"),
-                        .keyParameter = QStringLiteral("idcliente"),
-                        .mapping = customerMapping(),
-                    });
+    copyMasterTable(integration, {
+                                     .label = QStringLiteral("Clientes"),
+                                     .openingCaption = QStringLiteral("Abrindo tabelas de clientes"),
+                                     .bar = StationState::Bar::pbClientes,
+                                     .source = q.S_clientes,
+                                     .target = q.c_clientes,
+                                     .table = QStringLiteral("clientes"),
+                                     .codeColumn = QStringLiteral("CODIGO"),
+                                     .nameColumn = QStringLiteral("nome"),
+                                     .keyParameter = QStringLiteral("idcliente"),
+                                     .mapping = customerMapping(),
+                                 });
 }
 
 } // namespace carvela

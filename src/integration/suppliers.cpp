@@ -2,9 +2,9 @@
 
 #include "db/query.h"
 
-#include <algorithm>
 #include "integration/integration.h"
 #include "integration/masterdata.h"
+#include <algorithm>
 
 namespace carvela {
 namespace {

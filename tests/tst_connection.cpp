@@ -65,6 +65,58 @@ QString withPort(QString initString, int port)
 class TestConnection : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // What a driver's error means: the session is gone, the row's data was refused, or neither
+    // (a failure of the station). SQL Server is reached only in the field, so its codes are here.
+    void driverErrorsAreClassified_data()
+    {
+        using Engine = ConnectionTarget::Engine;
+        QTest::addColumn<int>("engine");
+        QTest::addColumn<QString>("native");
+        QTest::addColumn<QString>("sqlState");
+        QTest::addColumn<QString>("meaning");
+        const auto add = [](const char* name, Engine engine, const char* native, const char* state,
+                            const char* meaning) {
+            QTest::newRow(name) << int(engine) << QString::fromLatin1(native) << QString::fromLatin1(state)
+                                << QString::fromLatin1(meaning);
+        };
+        add("pg text too long", Engine::PostgreSql, "22001", "", "row");
+        add("pg duplicate key", Engine::PostgreSql, "23505", "", "row");
+        add("pg bad integer text", Engine::PostgreSql, "22P02", "", "row");
+        add("pg missing column", Engine::PostgreSql, "42703", "", "station");
+        add("pg backend terminated", Engine::PostgreSql, "57P01", "", "lost");
+        add("sqlite unique", Engine::Sqlite, "1555", "", "row");
+        add("sqlite not null", Engine::Sqlite, "1299", "", "row");
+        add("sqlite type mismatch", Engine::Sqlite, "20", "", "row");
+        add("sqlite no such column", Engine::Sqlite, "1", "", "station");
+        add("psqlodbc truncation", Engine::Odbc, "1", "22001", "row");
+        add("psqlodbc missing column", Engine::Odbc, "1", "42703", "station");
+        add("sql server null", Engine::Odbc, "515", "23000", "row");
+        add("sql server foreign key", Engine::Odbc, "547", "", "row");
+        add("sql server duplicate", Engine::Odbc, "2627", "", "row");
+        add("sql server unique index", Engine::Odbc, "2601", "", "row");
+        add("sql server truncated", Engine::Odbc, "8152", "", "row");
+        add("sql server truncated 2019", Engine::Odbc, "2628", "", "row");
+        add("sql server conversion", Engine::Odbc, "245", "", "row");
+        add("sql server date conversion", Engine::Odbc, "241", "", "row");
+        add("sql server operand type", Engine::Odbc, "8114", "", "row");
+        add("sql server invalid object", Engine::Odbc, "208", "42S02", "station");
+        add("sql server invalid column", Engine::Odbc, "207", "42S22", "station");
+        add("odbc link failure", Engine::Odbc, "0", "08S01", "lost");
+        add("freetds dead connection", Engine::Odbc, "20047", "", "lost");
+    }
+    void driverErrorsAreClassified()
+    {
+        QFETCH(int, engine);
+        QFETCH(QString, native);
+        QFETCH(QString, sqlState);
+        QFETCH(QString, meaning);
+        const QSqlError error(QStringLiteral("driver"), QStringLiteral("texto do servidor"), QSqlError::StatementError,
+                              native);
+        const bool lost = isLostConnection(error, true, sqlState);
+        const bool row = isRowRefusal(error, ConnectionTarget::Engine(engine), sqlState);
+        QCOMPARE(lost ? QStringLiteral("lost") : row ? QStringLiteral("row") : QStringLiteral("station"), meaning);
+    }
+
     void lostConnectionIsRaisedAndRecovered_data()
     {
         QTest::addColumn<bool>("odbc");

@@ -165,6 +165,41 @@ private Q_SLOTS:
         }
     }
 
+    // Inside the cycle a refused movement is one failure, though every bank import of the cycle
+    // meets it; the date still moves. A table of the ERP that lacks a column is the station's
+    // failure there as anywhere.
+    void bankImportFailuresInTheCycle()
+    {
+        TestStation s(QStringLiteral("sqlite"), QStringLiteral("bankcycle"));
+        seedCloud(s, {81, 82, 83});
+        test::exec(s.cloud(), "update mov_bancario set historico_lancamento = 'Recusado' where idmovimento = 82");
+        test::exec(s.erp(), "create trigger recusa before insert on ContaCorrente when new.Descricao = 'Recusado' "
+                            "begin select raise(abort, 'lançamento recusado'); end");
+        test::insertRow(s.pos(), "clientes", {{"codigo", "2"}, {"nome", "Dois"}});
+        s.start();
+        const QDate yesterday = QDate::currentDate().addDays(-1);
+        s.state().setMovementDate(yesterday);
+        s.state().clearLog();
+
+        runCycles(s, 1);
+        const CycleSummary& summary = s.integration().lastSummary();
+        QCOMPARE(summary.bank.read, 3);
+        QCOMPARE(summary.bank.inserted, 2);
+        QCOMPARE(summary.bank.failed, 1);
+        QCOMPARE(summary.failures.size(), 1);
+        QCOMPARE(errorEntries(s.state()).size(), 1);
+        QVERIFY(summary.headline().endsWith(QStringLiteral("1 linha não copiada")));
+        QCOMPARE(s.state().movementDate(), yesterday.addDays(1));
+
+        test::exec(s.erp(), "drop trigger recusa");
+        test::exec(s.erp(), "alter table ContaCorrente drop column Hora");
+        s.state().setMovementDate(yesterday);
+        runCycles(s, 1);
+        QCOMPARE(s.integration().lastSummary().outcome(), CycleSummary::Outcome::StationFailure);
+        QVERIFY(!s.integration().lastSummary().find("Clientes")); // the cycle ended at the first import
+        QCOMPARE(s.state().movementDate(), yesterday);
+    }
+
     // The station's internet link is down: a cloud that takes the connection and never answers.
     void aSilentCloudCostsOneLoginTimeout()
     {

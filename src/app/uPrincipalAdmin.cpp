@@ -495,22 +495,25 @@ void TFprincipalAdmin::showProgress(Bar which)
 
 void TFprincipalAdmin::showSummary(const CycleSummary& summary)
 {
-    // The tray's tool tip keeps its name first; the last cycle's account follows it.
-    const QStringList table = summary.table();
-    m_tray->setToolTip(QStringLiteral("Ondaris\n") + table.join(u'\n'));
+    // The tray's tool tip keeps its name first and adds the last cycle's headline (Windows shows
+    // 127 characters of it); the bars' tool tips hold the section's counts and the whole account.
+    m_tray->setToolTip(QStringLiteral("Ondaris\n") + summary.headline());
+    const QString table =
+        QStringLiteral("<pre>") + summary.table().join(u'\n').toHtmlEscaped() + QStringLiteral("</pre>");
     const std::array<QString, StationState::barCount> labels = {
         QStringLiteral("Clientes"), QStringLiteral("Fornecedores"), QStringLiteral("Produtos"), QString(),
         QStringLiteral("Vendas"),   QStringLiteral("Entradas Comb")};
     for (int i = 0; i < StationState::barCount; ++i) {
         const SectionCounts* counts = labels[i].isEmpty() ? nullptr : summary.find(labels[i]);
-        m_bars[i]->setToolTip(counts ? QStringLiteral("Último ciclo: %1 lidos, %2 inseridos, %3 atualizados, "
-                                                      "%4 já no ERP, %5 falhas")
-                                           .arg(counts->read)
-                                           .arg(counts->inserted)
-                                           .arg(counts->updated)
-                                           .arg(counts->existing)
-                                           .arg(counts->failed)
-                                     : summary.headline());
+        const QString line = counts ? QStringLiteral("Último ciclo: %1 lidos, %2 inseridos, %3 atualizados, "
+                                                     "%4 já no ERP, %5 falhas")
+                                          .arg(counts->read)
+                                          .arg(counts->inserted)
+                                          .arg(counts->updated)
+                                          .arg(counts->existing)
+                                          .arg(counts->failed)
+                                    : QString();
+        m_bars[i]->setToolTip(QStringLiteral("<p>") + line.toHtmlEscaped() + QStringLiteral("</p>") + table);
     }
 }
 

@@ -101,15 +101,24 @@ const Mapping& BankMovementImport::movementMapping()
     return mapping;
 }
 
-bool BankMovementImport::guardPasses(const StationState& state)
+namespace {
+
+bool optionChosen(const StationState& state)
 {
     return state.box(StationState::Box::cbIntMov) && state.cbFilial().key() && state.rsAtiva();
+}
+
+} // namespace
+
+bool BankMovementImport::guardPasses(const StationState& state, const ReferenceLists& lists)
+{
+    return optionChosen(state) && lists.chosenBranch(state);
 }
 
 void BankMovementImport::ImportBankMovements(StationState& state, const ReferenceLists& lists, BankCounts& counts,
                                              const RowFailed& rowFailed)
 {
-    if (!guardPasses(state))
+    if (!optionChosen(state))
         return;
     // A branch key from the settings but no list to find its row in (the ERP was not reachable at
     // start-up): as with no branch chosen, nothing to do until the lists load.
@@ -150,8 +159,12 @@ int BankMovementImport::storeOf(const QVariantMap& branch)
 void BankMovementImport::copy(StationState& state, BankCounts& counts, const RowFailed& rowFailed)
 {
     for (; !z_apoioM.eof(); z_apoioM.next()) {
-        ++counts.read;
         const int movement = z_apoioM.asInt(QStringLiteral("idmovimento"));
+        // Refused once in this cycle, it is left for the next: the later imports of the same cycle
+        // would meet the same refusal.
+        if (counts.refused.contains(movement))
+            continue;
+        ++counts.read;
         bool inserted = false;
         try {
             Transaction unit(m_erp);
@@ -173,6 +186,7 @@ void BankMovementImport::copy(StationState& state, BankCounts& counts, const Row
             // Not written, so not marked: the next run tries it again.
             QyApoio.cancel();
             ++counts.failed;
+            counts.refused << movement;
             rowFailed(failure.message());
             continue;
         }

@@ -22,8 +22,9 @@ public:
     // nor marked, and the run goes on with the next one.
     using RowFailed = std::function<void(const QString& message)>;
 
-    // Whether a run would do anything: the option ticked, a branch chosen, the switch on.
-    static bool guardPasses(const StationState& state);
+    // Whether a run would go to the cloud: the option ticked, a branch chosen and found in the
+    // branch list, the switch on.
+    static bool guardPasses(const StationState& state, const ReferenceLists& lists);
 
     // One run, when the guard passes. With the branch list not loaded yet it does nothing but note
     // that once in the log. Each movement is its ERP row, in a transaction of its own, and then its

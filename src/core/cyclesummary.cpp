@@ -66,7 +66,7 @@ QString CycleSummary::headline() const
             parts << (rows == 1 ? QStringLiteral("1 linha não copiada")
                                 : QStringLiteral("%1 linhas não copiadas").arg(rows));
         if (bank.skippedOffline > 0 || rows < failures.size())
-            parts << QStringLiteral("nuvem inacessível");
+            parts << QStringLiteral("falha na importação do movimento bancário");
         return start + QStringLiteral(": INCOMPLETO, ") + parts.join(QStringLiteral(", "));
     }
     case Outcome::StationFailure:
@@ -93,8 +93,13 @@ QStringList CycleSummary::table() const
             line += QStringLiteral("   (nuvem fora: %1 importações puladas)").arg(bank.skippedOffline);
         lines << line;
     }
-    for (const QString& failure : failures)
-        lines << QStringLiteral("  Falha: ") + QString(failure).replace(u'\r', u' ').replace(u'\n', u' ');
+    // A POS with many bad rows would fill the tool tip and the log file on every cycle; each
+    // failure is in the log once, with its entry, in any case.
+    for (qsizetype i = 0; i < failures.size() && i < maximumListedFailures; ++i)
+        lines << QStringLiteral("  Falha: ") + QString(failures.at(i)).replace(u'\r', u' ').replace(u'\n', u' ');
+    if (failures.size() > maximumListedFailures)
+        lines << QStringLiteral("  (e mais %1 falhas, cada uma com sua entrada no log)")
+                     .arg(failures.size() - maximumListedFailures);
     if (stationFailure)
         lines << QStringLiteral("  Erro: ") + QString(*stationFailure).replace(u'\r', u' ').replace(u'\n', u' ');
     return lines;

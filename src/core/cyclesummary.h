@@ -3,6 +3,7 @@
 #include <optional>
 #include <QDate>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -25,6 +26,7 @@ struct BankCounts {
     int onlyMarked = 0;     // in the ERP already (a mark that failed earlier): only marked now
     int failed = 0;         // movements the ERP refused: neither written nor marked
     int skippedOffline = 0; // runs skipped while the cloud is held off after a failed connect
+    QList<int> refused;     // the movements refused in this cycle: tried again on the next one
 };
 
 // The account of one cycle: per section what was read, inserted, updated, already there and
@@ -55,8 +57,10 @@ struct CycleSummary {
     Outcome outcome() const;
     // "Ciclo do movimento de 08/12/2026: tudo copiado", or what failed.
     QString headline() const;
-    // The table of counts, one line per section, then the failures, one per line.
+    // The table of counts, one line per section, then the failures, one per line (the first
+    // maximumListedFailures of them).
     QStringList table() const;
+    static constexpr qsizetype maximumListedFailures = 20;
 };
 
 } // namespace carvela

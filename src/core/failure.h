@@ -13,17 +13,22 @@ namespace carvela {
 // anything every row would meet. The cycle ends at it.
 class Failure : public std::exception {
 public:
-    explicit Failure(QString message)
+    // connection: the named connection whose database raised it (conexao, Con_Quorim, ConServer,
+    // ConMov), empty when no database did.
+    explicit Failure(QString message, QString connection = {})
         : m_message(std::move(message))
         , m_utf8(m_message.toUtf8())
+        , m_connection(std::move(connection))
     {
     }
     const QString& message() const noexcept { return m_message; }
     const char* what() const noexcept override { return m_utf8.constData(); }
+    const QString& connection() const noexcept { return m_connection; }
 
 private:
     QString m_message;
     QByteArray m_utf8;
+    QString m_connection;
 };
 
 // A failure that belongs to one source row: a value that does not convert, or a row the ERP
@@ -34,24 +39,19 @@ public:
     using Failure::Failure;
 };
 
-// A connection that could not be opened, or whose session was lost under a statement. It names
-// the connection (conexao, Con_Quorim, ConServer, ConMov), so the cycle can tell the cloud from the
-// station's own databases.
+// A connection that could not be opened, or whose session was lost under a statement.
 class ConnectionFailure : public Failure {
 public:
     enum class Kind { CouldNotConnect, Lost };
     ConnectionFailure(Kind kind, QString connection, QString message)
-        : Failure(std::move(message))
+        : Failure(std::move(message), std::move(connection))
         , m_kind(kind)
-        , m_connection(std::move(connection))
     {
     }
     Kind kind() const noexcept { return m_kind; }
-    const QString& connection() const noexcept { return m_connection; }
 
 private:
     Kind m_kind;
-    QString m_connection;
 };
 
 } // namespace carvela

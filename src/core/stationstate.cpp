@@ -93,6 +93,11 @@ void StationState::logOnce(const QString& entry)
 {
     if (m_loggedOnce.contains(entry))
         return;
+    // Bounded like the log: entries the log has dropped may be logged again.
+    if (m_loggedOnce.size() >= maximumLogEntries) {
+        const QSet<QString> kept(m_memo.cbegin(), m_memo.cend());
+        m_loggedOnce.intersect(kept);
+    }
     m_loggedOnce.insert(entry);
     appendLog(entry);
 }

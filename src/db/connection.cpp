@@ -37,9 +37,12 @@ QString sqlQuoted(QString text)
 
 } // namespace
 
-bool isLostConnection(const QSqlError& error, bool sessionStillOpen)
+bool isLostConnection(const QSqlError& error, bool sessionStillOpen, const QString& sqlState)
 {
     if (!sessionStillOpen)
+        return true;
+    // SQLSTATE class 08 from an ODBC diagnostic record: the driver's own texts may be localised.
+    if (sqlState.size() == 5 && sqlState.startsWith(QLatin1String("08")))
         return true;
     const QString code = error.nativeErrorCode();
     // SQLSTATE class 08 (connection exception), 57P01..57P03 (server shut down or terminated
@@ -252,7 +255,7 @@ void Connection::fail(const QSqlError& error, const QString& sqlState, const QSt
 {
     const bool stillOpen = m_database && m_database->isOpen();
     const QString reason = scrub(driverText(error));
-    if (isLostConnection(error, stillOpen)) {
+    if (isLostConnection(error, stillOpen, sqlState)) {
         // The statements belong to the lost session; they are prepared again after a reconnect.
         m_prepared.clear();
         m_inTransaction = false;
@@ -261,8 +264,8 @@ void Connection::fail(const QSqlError& error, const QString& sqlState, const QSt
     }
     const QString message = context.isEmpty() ? reason : context + QStringLiteral(": ") + reason;
     if (isRowRefusal(error, m_target.engine, sqlState))
-        throw RowFailure(message);
-    throw Failure(message);
+        throw RowFailure(message, m_name);
+    throw Failure(message, m_name);
 }
 
 void Connection::begin()

@@ -104,8 +104,8 @@ private:
     bool m_committed = false;
 };
 
-// Whether a driver error means the session to the server is gone.
-bool isLostConnection(const QSqlError& error, bool sessionStillOpen);
+// Whether a driver error means the session to the server is gone. sqlState as for isRowRefusal.
+bool isLostConnection(const QSqlError& error, bool sessionStillOpen, const QString& sqlState = {});
 // Whether a driver error means the server refused the row for its data. sqlState is the
 // statement's SQLSTATE where the driver does not report it as its native code (ODBC).
 bool isRowRefusal(const QSqlError& error, ConnectionTarget::Engine engine, const QString& sqlState = {});

@@ -165,6 +165,13 @@ void Integration::reportBankFailure(const QString& message)
     m_summary.failures << QStringLiteral("Movimento bancário: ") + message;
 }
 
+void Integration::reportCloudFailure(const QString& message)
+{
+    // Not once only: the cloud's pause keeps a cloud that stays down from filling the log.
+    m_state.appendLog(QStringLiteral("Erro na Tabela ") + m_sectionLabel + QStringLiteral(" \r") + message);
+    m_summary.failures << QStringLiteral("Movimento bancário: ") + message;
+}
+
 void Integration::checkSwitch() const
 {
     if (!m_state.rsAtiva())
@@ -177,7 +184,7 @@ void Integration::importBankMovements()
         return;
     // The cloud is reached over the internet, the POS and the ERP over the local network: a cloud
     // that fails ends this import only, and the station goes on copying.
-    const bool wanted = BankMovementImport::guardPasses(m_state);
+    const bool wanted = BankMovementImport::guardPasses(m_state, m_lists);
     if (wanted && m_cloudBackoff.holding()) {
         ++m_summary.bank.skippedOffline;
         return;
@@ -187,14 +194,14 @@ void Integration::importBankMovements()
         m_bankMovements(*this);
         if (wanted)
             m_cloudBackoff.reached();
-    } catch (const ConnectionFailure& failure) {
-        if (failure.connection() == m_conexao.name())
-            throw; // the ERP is the station's own: the cycle ends and recovers
-        reportBankFailure(failure.message());
-        if (failure.kind() == ConnectionFailure::Kind::CouldNotConnect)
-            m_cloudBackoff.connectFailed();
     } catch (const Failure& failure) {
-        reportBankFailure(failure.message());
+        // The ERP is the station's own: its failures end the cycle here as in any section.
+        if (failure.connection() == m_conexao.name())
+            throw;
+        reportCloudFailure(failure.message());
+        if (const auto* connection = dynamic_cast<const ConnectionFailure*>(&failure);
+            connection && connection->kind() == ConnectionFailure::Kind::CouldNotConnect)
+            m_cloudBackoff.connectFailed();
     }
 }
 
@@ -258,10 +265,24 @@ void Integration::RunCycle()
     endSteps();
     m_summary.finished = QDateTime::currentDateTime();
     m_lastSummary = m_summary;
-    m_logFile.write(m_lastSummary.table());
+    logSummary(m_lastSummary);
     if (recoveryError)
         m_dialogs.showError(*recoveryError);
     Q_EMIT cycleFinished(m_lastSummary);
+}
+
+void Integration::logSummary(const CycleSummary& summary)
+{
+    // A station repeats the same cycle every few seconds: a summary like the one before it is one
+    // line, so that carvela.log keeps days, not hours.
+    QStringList table = summary.table();
+    const QStringList counts = table.mid(1);
+    if (counts == m_lastLoggedCounts) {
+        m_logFile.write(table.first() + QStringLiteral(" (contagens como no ciclo anterior)"));
+        return;
+    }
+    m_lastLoggedCounts = counts;
+    m_logFile.write(table);
 }
 
 void Integration::recoverConnections()

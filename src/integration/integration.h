@@ -82,8 +82,8 @@ public:
     // A source row of the running section that failed: its entry "Erro na Tabela <label> \r<message>"
     // goes to the log once, it is named in the summary and counted as failed.
     void reportRowFailure(const QString& message);
-    // A bank movement that failed, or the cloud that could not be used: logged once, named in the
-    // summary. It never holds the movement date.
+    // A bank movement the ERP refused: logged once, named in the summary. It never holds the
+    // movement date.
     void reportBankFailure(const QString& message);
 
     // carvela.log beside the settings file: every log entry and every cycle summary.
@@ -114,7 +114,9 @@ private:
     void enableTimer3WithSwitch();
     void runSections();
     void importBankMovements();
+    void reportCloudFailure(const QString& message);
     void recoverConnections();
+    void logSummary(const CycleSummary& summary);
     void endSteps();
 
     StationState m_state;
@@ -140,6 +142,7 @@ private:
     CycleSummary m_lastSummary;
     CloudBackoff m_cloudBackoff;
     LogFile m_logFile;
+    QStringList m_lastLoggedCounts;
     bool m_loadingLists = false;
     QString m_listError;
 };

@@ -133,7 +133,7 @@ void ensureBarcode(Integration& integration, const RowContext& product)
     c_codbar.append();
     SectionRow row(integration, product.source, c_codbar, product.key);
     row.now = product.now;
-    const QString identity = QStringLiteral("código %1").arg(product.key);
+    const QString identity = rowIdentity(product.key, product.source.asString(QStringLiteral("descricao")));
     writeMapping(barcodeMapping(), row, true, QStringLiteral("lj_referbar"), identity);
     postRow(c_codbar, QStringLiteral("lj_referbar"), identity);
     c_codbar.close();

@@ -8,8 +8,7 @@ namespace carvela {
 
 bool writeUnit(Integration& integration, const std::function<Written()>& write)
 {
-    SectionCounts& counts = integration.sectionCounts();
-    ++counts.read;
+    ++integration.sectionCounts().read;
     Written written = Written::AlreadyThere;
     try {
         Transaction unit(integration.conexao());
@@ -19,6 +18,8 @@ bool writeUnit(Integration& integration, const std::function<Written()>& write)
         integration.reportRowFailure(failure.message());
         return false;
     }
+    // Looked up again: writing a unit may name a section of its own (a sale's items).
+    SectionCounts& counts = integration.sectionCounts();
     switch (written) {
     case Written::Inserted:
         ++counts.inserted;

@@ -200,17 +200,7 @@ private Q_SLOTS:
         movement(s, 501, 1, QStringLiteral("Primeiro"));
         movement(s, 502, 1, QStringLiteral("Recusado"));
         movement(s, 503, 1, QStringLiteral("Terceiro"));
-        if (engine == QLatin1String("sqlite")) {
-            test::exec(s.erp(),
-                       "create trigger recusa before insert on ContaCorrente "
-                       "when new.Descricao = 'Recusado' begin select raise(abort, 'lançamento recusado'); end");
-        } else {
-            test::exec(s.erp(), "create function recusa() returns trigger language plpgsql as 'begin "
-                                "if new.descricao = ''Recusado'' then raise exception ''lançamento recusado'' "
-                                "using errcode = ''check_violation''; end if; return new; end'");
-            test::exec(s.erp(), "create trigger recusa before insert on ContaCorrente "
-                                "for each row execute function recusa()");
-        }
+        test::refuseAccountRows(s, QStringLiteral("Recusado"));
         s.start();
 
         const Run r = run(s);

@@ -173,8 +173,7 @@ private Q_SLOTS:
         TestStation s(QStringLiteral("sqlite"), QStringLiteral("bankcycle"));
         seedCloud(s, {81, 82, 83});
         test::exec(s.cloud(), "update mov_bancario set historico_lancamento = 'Recusado' where idmovimento = 82");
-        test::exec(s.erp(), "create trigger recusa before insert on ContaCorrente when new.Descricao = 'Recusado' "
-                            "begin select raise(abort, 'lançamento recusado'); end");
+        test::refuseAccountRows(s, QStringLiteral("Recusado"));
         test::insertRow(s.pos(), "clientes", {{"codigo", "2"}, {"nome", "Dois"}});
         s.start();
         const QDate yesterday = QDate::currentDate().addDays(-1);

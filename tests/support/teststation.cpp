@@ -74,4 +74,21 @@ void TestStation::start(const QList<std::pair<QString, QString>>& settingsKeys)
     m_integration->Timer1Timer(); // the lists load as the timer loads them; a failure goes to dialogs
 }
 
+void refuseAccountRows(TestStation& station, const QString& description)
+{
+    const QString quoted = QString(description).replace(u'\'', QStringLiteral("''"));
+    if (station.engine() == QLatin1String("sqlite")) {
+        exec(station.erp(), QStringLiteral("create trigger recusa before insert on ContaCorrente when new.Descricao = "
+                                           "'%1' begin select raise(abort, 'lançamento recusado'); end")
+                                .arg(quoted));
+        return;
+    }
+    exec(station.erp(), QStringLiteral("create function recusa() returns trigger language plpgsql as 'begin "
+                                       "if new.descricao = ''%1'' then raise exception ''lançamento recusado'' "
+                                       "using errcode = ''check_violation''; end if; return new; end'")
+                            .arg(QString(quoted).replace(u'\'', QStringLiteral("''"))));
+    exec(station.erp(), QStringLiteral("create trigger recusa before insert on ContaCorrente "
+                                       "for each row execute function recusa()"));
+}
+
 } // namespace carvela::test

@@ -45,4 +45,8 @@ private:
     QList<std::pair<QString, QString>> m_connectionOverrides;
 };
 
+// Makes the station's ERP refuse, for its data, every ContaCorrente row with this Descricao: a
+// trigger that raises a constraint error (SQLite) or a check violation (PostgreSQL).
+void refuseAccountRows(TestStation& station, const QString& description);
+
 } // namespace carvela::test

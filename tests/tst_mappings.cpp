@@ -3,6 +3,7 @@
 #include "integration/customers.h"
 #include "integration/productreferences.h"
 #include "integration/products.h"
+#include "integration/sales.h"
 #include "integration/suppliers.h"
 #include "support/teststation.h"
 
@@ -297,6 +298,128 @@ private Q_SLOTS:
         compareRow(erpRow(s, "select * from marcas"),
                    {{"IdMarca", 9}, {"DescricaoMarca", QStringLiteral("Marca Nove")}, {"Grupo", QStringLiteral("P")}},
                    brandMapping(), before);
+    }
+
+    // A new sale with one item; the ERP holds its customer and product, and the branch counter
+    // stands at 41.
+    void saleAndItem()
+    {
+        TestStation s(QStringLiteral("sqlite"), QStringLiteral("gsale"));
+        test::insertRow(s.erp(), "clientes", {{"idcliente", 321}, {"nomecliente", "Cliente Golden"}});
+        test::insertRow(s.erp(), "lj_produtos", {{"idreferencia", "BCDEFGHIJKLMNOP"}, {"descricao", "Produto"}});
+        test::exec(s.erp(), "update filial set seqvenda = 41 where idfilial = 1");
+        test::insertRow(s.pos(), "vendas",
+                        {{"cod_empresa", "1"},
+                         {"cod_pdv", "03"},
+                         {"seq_caixa", "00012"},
+                         {"sequencial", "00034"},
+                         {"data_emissao", "2024-03-07"},
+                         {"hora_emissao", "10:11:12"},
+                         {"cod_cliente", "321"},
+                         {"cod_vendedor", "9"},
+                         {"valor_nf", 123.45},
+                         {"numero_nf", "5678"},
+                         {"num_ccf", "000777"}});
+        test::insertRow(s.pos(), "itens_venda",
+                        {{"cod_empresa", "1"},
+                         {"cod_pdv", "03"},
+                         {"seq_caixa", "00012"},
+                         {"seq_venda", "00034"},
+                         {"numero", "4"},
+                         {"cod_produto", "ABCDEFGHIJKLMNOP"},
+                         {"quantidade", 2.5},
+                         {"preco_contrato", 11.25},
+                         {"preco_cadastro", 12.5},
+                         {"desconto", 0.75},
+                         {"custo", 8.125}});
+        s.start();
+        s.state().setMovementDate(QDate(2024, 3, 7));
+        const QDateTime before = QDateTime::currentDateTime();
+        ImportSales(s.integration());
+        const QDate day(2024, 3, 7);
+        compareRow(erpRow(s, "select * from lj_venda"),
+                   {{"Idempresa", 1},
+                    {"Idloja", 1},
+                    {"idvenda", 42},
+                    {"Seq", 1},
+                    {"Cod_pdv", QStringLiteral("03")},
+                    {"Seq_Caixa_Pdv", QStringLiteral("00012")},
+                    {"Sequencial_Pdv", QStringLiteral("00034")},
+                    {"dtvenda", day},
+                    {"dataEncPed", day},
+                    {"IdTabela", 1},
+                    {"IdVendedor", 9},
+                    {"IdCliente", 321},
+                    {"IdCorretor", 1},
+                    {"Status", QStringLiteral("F")},
+                    {"PercDesconto", 0},
+                    {"ValorDesconto", 0},
+                    {"ValorComissao", 0},
+                    {"Sequencia", 0},
+                    {"TipoEmissao", QStringLiteral("V")},
+                    {"Gerounota", QStringLiteral("N")},
+                    {"IdCaixa", 0},
+                    {"IdformaPgto", 1},
+                    {"IdCondPgto", 1},
+                    {"ValorItens", 123.45},
+                    {"VlrCredito", 0},
+                    {"IdUsuAut", 1},
+                    {"datahora", Now},
+                    {"BaseIcms", 123.45},
+                    {"ValorIcms", 0},
+                    {"ValorEntrada", 0},
+                    {"DescontosItens", 0},
+                    {"ValorFrete", 0},
+                    {"ValorPagamentos", 0},
+                    {"EnderecoEntrega", QStringLiteral("0")},
+                    {"nomeCliente", QStringLiteral("Cliente Golden")},
+                    {"PerceComissao", 0},
+                    {"PercComRep", 0},
+                    {"idCcusto", 0},
+                    {"ValorTotal", 123.45},
+                    {"ValorParaComissao", 123.45},
+                    {"nfiscal", 5678},
+                    {"NumCupom", QStringLiteral("5678")},
+                    {"ccf", QStringLiteral("000777")},
+                    {"DtFiscal", day}},
+                   saleMapping(), before);
+        compareRow(erpRow(s, "select * from lj_vendaitem"),
+                   {{"idempresa", 1},
+                    {"idloja", 1},
+                    {"idvenda", 42},
+                    {"Item", 4},
+                    {"IdReferencia", QStringLiteral("BCDEFGHIJKLMNOP")},
+                    {"IdCor", 1},
+                    {"Tam", QStringLiteral("0")},
+                    {"IdAliquota", 0},
+                    {"Qtde", 2.5},
+                    {"ValorUnitario", 11.25},
+                    {"ValorTabela", 12.5},
+                    {"ValorDesconto", 0.75},
+                    {"PercDesconto", 0},
+                    {"PercIcms", 0},
+                    {"VlrIcms", 0},
+                    {"BaseIcms", 0},
+                    {"PercIpi", 0},
+                    {"QtdeFatorUnid", 0},
+                    {"IdEstoque", 1},
+                    {"Cfop", QStringLiteral("5102")},
+                    {"ValorPauta", 0},
+                    {"QtdeAtendido", 0},
+                    {"QtdeSolic", 0},
+                    {"observacoes", QStringLiteral("")},
+                    {"PercComissao", 0},
+                    {"ValorComissao", 0},
+                    {"cst", QStringLiteral("000")},
+                    {"ncm", QStringLiteral("")},
+                    {"idtabela", 1},
+                    {"Promocao", QStringLiteral("")},
+                    {"PercPromocao", 0},
+                    {"ValorPromocao", 0},
+                    {"PrecoCompra", 8.125},
+                    {"PrecoCusto", 8.125}},
+                   saleItemMapping(), before);
+        QCOMPARE(erpRow(s, "select seqvenda from filial where idfilial = 1").value("seqvenda").toInt(), 42);
     }
 
     void bankMovement()

@@ -257,24 +257,25 @@ private Q_SLOTS:
     {
         QFETCH_GLOBAL(QString, engine);
         TestStation s(engine, QStringLiteral("bycode"));
+        test::insertRow(s.pos(), "clientes", {{"codigo", "1"}, {"nome", "Consumidor Final"}});
         test::insertRow(s.pos(), "clientes", {{"codigo", "4'2"}, {"nome", "Aspas D'Ávila"}});
         test::insertRow(s.pos(), "clientes", {{"codigo", "9"}, {"nome", "Nove"}});
-        test::insertRow(s.pos(), "produtos", {{"codigo", "ABCDEFGHIJKLMNOP"}, {"descricao", "CHAVE LONGA"}});
+        test::insertRow(s.pos(), "produtos", {{"codigo", "ABCDEFGHIJK'MNOP"}, {"descricao", "CHAVE LONGA"}});
         s.start();
         Integration& i = s.integration();
 
-        // A code with a quote is a value, not SQL: it finds its row, keyed 1 as it is no number.
-        ImportCustomerByCode(i, "4'2");
+        // A code that is no number is the walk-in customer 1, brought from the POS's customer 1:
+        // never another customer's data under key 1.
+        QVERIFY(ImportCustomerByCode(i, "4'2"));
         QCOMPARE(erpRow(s, "select nomecliente from clientes where idcliente = 1").value("nomecliente").toString(),
-                 QStringLiteral("Aspas D'Ávila"));
+                 QStringLiteral("Consumidor Final"));
         QCOMPARE(i.queries().S_clientes.lines().at(1), QString());
         // A code the ERP has is left alone even when the POS changed it.
-        test::exec(s.pos(), "update clientes set nome = 'Outro Nome' where codigo = '4''2'");
-        ImportCustomerByCode(i, "abc");
+        test::exec(s.pos(), "update clientes set nome = 'Outro Nome' where codigo = '1'");
+        QVERIFY(!ImportCustomerByCode(i, ""));
         QCOMPARE(erpRow(s, "select nomecliente from clientes where idcliente = 1").value("nomecliente").toString(),
-                 QStringLiteral("Aspas D'Ávila"));
-        // After a by-code read, the section reads every customer again.
-        ImportCustomers(i);
+                 QStringLiteral("Consumidor Final"));
+        QVERIFY(ImportCustomerByCode(i, "9"));
         QCOMPARE(erpCount(s, "clientes"), 2);
 
         // A supplier the POS does not hold is refused, not written as an empty supplier 1.
@@ -283,13 +284,16 @@ private Q_SLOTS:
         QCOMPARE(erpCount(s, "fornecedores"), 0);
         QCOMPARE(i.queries().S_fornecedores.lines().at(1), QString());
 
-        // A product code of 16 characters is keyed whole here; its barcode row comes along.
-        ImportProductByCode(i, "ABCDEFGHIJKLMNOP");
-        QCOMPARE(erpCount(s, "lj_produtos where idreferencia = 'ABCDEFGHIJKLMNOP'"), 1);
-        QCOMPARE(erpCount(s, "lj_referbar where idreferencia = 'ABCDEFGHIJKLMNOP'"), 1);
+        // A product code of 16 characters (a quote among them, bound as a value) is keyed by its
+        // last 15, as the Products section keys it: the section then finds it, and adds none.
+        QVERIFY(ImportProductByCode(i, "ABCDEFGHIJK'MNOP"));
+        QCOMPARE(erpCount(s, "lj_produtos where idreferencia = 'BCDEFGHIJK''MNOP'"), 1);
+        QCOMPARE(erpCount(s, "lj_referbar where idreferencia = 'BCDEFGHIJK''MNOP'"), 1);
+        ImportProducts(i);
+        QCOMPARE(erpCount(s, "lj_produtos"), 1);
         // A product the ERP has but without a barcode row gets none from the routine.
         test::exec(s.erp(), "delete from lj_referbar");
-        ImportProductByCode(i, "ABCDEFGHIJKLMNOP");
+        QVERIFY(!ImportProductByCode(i, "ABCDEFGHIJK'MNOP"));
         QCOMPARE(erpCount(s, "lj_referbar"), 0);
     }
 };

@@ -21,6 +21,17 @@ QString row(const QString& label, const QStringList& cells)
 
 } // namespace
 
+void SectionCounts::add(const QString& what, int count)
+{
+    for (auto& [name, total] : brought) {
+        if (name == what) {
+            total += count;
+            return;
+        }
+    }
+    brought.append({what, count});
+}
+
 SectionCounts& CycleSummary::section(const QString& label)
 {
     for (auto& [name, counts] : sections)
@@ -83,8 +94,15 @@ QStringList CycleSummary::table() const
     for (const char* title : {"Lidos", "Inseridos", "Atualizados", "Já no ERP", "Falhas"})
         header << QString::fromUtf8(title).rightJustified(cellWidth);
     lines << row(QStringLiteral("Seção"), header);
-    for (const auto& [name, c] : sections)
-        lines << row(name, {cell(c.read), cell(c.inserted), cell(c.updated), cell(c.existing), cell(c.failed)});
+    for (const auto& [name, c] : sections) {
+        QString line = row(name, {cell(c.read), cell(c.inserted), cell(c.updated), cell(c.existing), cell(c.failed)});
+        QStringList brought;
+        for (const auto& [what, count] : c.brought)
+            brought << QStringLiteral("%1 %2").arg(count).arg(what);
+        if (!brought.isEmpty())
+            line += QStringLiteral("   (") + brought.join(QStringLiteral(", ")) + u')';
+        lines << line;
+    }
     if (bankRan || bank.skippedOffline > 0) {
         QString line =
             row(bankLabel, {cell(bank.read), cell(bank.inserted), QStringLiteral("-").rightJustified(cellWidth),

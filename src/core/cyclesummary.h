@@ -17,6 +17,9 @@ struct SectionCounts {
     int updated = 0;
     int existing = 0; // already in the ERP, left as they were
     int failed = 0;
+    // What the written units brought along, by name ("itens", "produtos trazidos", ...).
+    QList<std::pair<QString, int>> brought;
+    void add(const QString& what, int count);
 };
 
 // What the bank-movement imports of one cycle did, all runs together.

@@ -136,6 +136,12 @@ void Connection::open()
 {
     if (isOpen())
         return;
+    // A unit whose session was closed under it (the switch closes the connections while a cycle
+    // lets window messages run) must not go on in a new session, one statement at a time.
+    if (m_transactionClosed)
+        throw ConnectionFailure(
+            ConnectionFailure::Kind::Lost, m_name,
+            QStringLiteral("Falha de conexão com %1: a conexão foi fechada no meio de uma gravação").arg(m_name));
     ConnectionTarget target = targetFromConnectionString(m_connectionString);
     if (m_beforeConnect)
         m_beforeConnect(*this, target);
@@ -211,6 +217,8 @@ void Connection::open()
 void Connection::close()
 {
     m_prepared.clear();
+    if (m_inTransaction)
+        m_transactionClosed = true;
     m_inTransaction = false;
     if (!m_database)
         return;
@@ -278,7 +286,7 @@ void Connection::begin()
 
 void Connection::commit()
 {
-    if (!m_database)
+    if (!m_database || m_transactionClosed)
         throw ConnectionFailure(
             ConnectionFailure::Kind::Lost, m_name,
             QStringLiteral("Falha de conexão com %1: a sessão terminou antes do commit").arg(m_name));
@@ -292,6 +300,7 @@ void Connection::commit()
 
 void Connection::rollback() noexcept
 {
+    m_transactionClosed = false;
     if (!m_inTransaction)
         return;
     m_inTransaction = false;

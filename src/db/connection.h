@@ -75,6 +75,7 @@ private:
     std::optional<QSqlDatabase> m_database;
     std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
     bool m_inTransaction = false;
+    bool m_transactionClosed = false; // closed while a unit was open: nothing more until its rollback
 };
 
 // One unit of rows on a connection: begun when made, rolled back when left without commit(), so
@@ -95,8 +96,8 @@ public:
     Transaction& operator=(const Transaction&) = delete;
     void commit()
     {
-        m_committed = true;
         m_connection.commit();
+        m_committed = true;
     }
 
 private:

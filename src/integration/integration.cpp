@@ -147,13 +147,20 @@ void Integration::saveSettings()
 void Integration::setSectionLabel(const QString& label)
 {
     m_sectionLabel = label;
-    m_summary.section(label);
+    if (m_summarySection.isEmpty())
+        beginSummarySection(label);
+}
+
+void Integration::beginSummarySection(const QString& name)
+{
+    m_summarySection = name;
+    m_summary.section(name);
 }
 
 void Integration::reportRowFailure(const QString& message)
 {
     m_state.logOnce(QStringLiteral("Erro na Tabela ") + m_sectionLabel + QStringLiteral(" \r") + message);
-    m_summary.failures << m_sectionLabel + QStringLiteral(": ") + message;
+    m_summary.failures << m_summarySection + QStringLiteral(": ") + message;
     ++sectionCounts().failed;
     if (m_runningMovementSection)
         m_movementRowFailed = true;
@@ -213,6 +220,7 @@ void Integration::runSections()
         if (!m_state.box(section.guard) || !m_state.rsAtiva())
             continue;
         m_runningMovementSection = section.movement;
+        m_summarySection.clear();
         section.run(*this);
         m_runningMovementSection = false;
         if (section.bankMovementsAfter)
@@ -235,6 +243,7 @@ void Integration::RunCycle()
         return;
     ScopedFlag running(m_cycleRunning);
     m_sectionLabel.clear();
+    m_summarySection.clear();
     m_summary = CycleSummary{};
     m_summary.movementDate = m_state.movementDate();
     m_summary.started = QDateTime::currentDateTime();

@@ -73,12 +73,14 @@ public:
     const CycleSummary& lastSummary() const { return m_lastSummary; }
     CycleSummary& summary() { return m_summary; }
 
-    // The label that names the running section in the cycle's error entry; it also names the
-    // section's line in the cycle summary.
+    // The label that names the running section in the cycle's error entry. The first label a
+    // section sets also names its line in the cycle summary, unless it began one of its own.
     void setSectionLabel(const QString& label);
     const QString& sectionLabel() const { return m_sectionLabel; }
+    // Starts the summary line of a section (the purchase entries count fuel and miscellaneous apart).
+    void beginSummarySection(const QString& name);
     // The counts of the running section.
-    SectionCounts& sectionCounts() { return m_summary.section(m_sectionLabel); }
+    SectionCounts& sectionCounts() { return m_summary.section(m_summarySection); }
     // A source row of the running section that failed: its entry "Erro na Tabela <label> \r<message>"
     // goes to the log once, it is named in the summary and counted as failed.
     void reportRowFailure(const QString& message);
@@ -133,6 +135,7 @@ private:
     QTimer m_timer3;
     int m_companyNumber = 0;
     QString m_sectionLabel;
+    QString m_summarySection;
     std::vector<Section> m_sections;
     std::function<void(Integration&)> m_bankMovements;
     bool m_cycleRunning = false;

@@ -14,11 +14,16 @@ NamedQueries::NamedQueries(Connection& erp, Connection& pos)
     , s_grupos(QStringLiteral("s_grupos"), pos)
     , c_marca(QStringLiteral("c_marca"), erp)
     , s_marca(QStringLiteral("s_marca"), pos)
+    , s_vendas(QStringLiteral("s_vendas"), pos)
+    , s_vendasitem(QStringLiteral("s_vendasitem"), pos)
+    , c_Vendas(QStringLiteral("c_Vendas"), erp)
+    , c_Vendasitem(QStringLiteral("c_Vendasitem"), erp)
 {
     prepareCustomerQueries(*this);
     prepareSupplierQueries(*this);
     prepareProductQueries(*this);
     prepareProductReferenceQueries(*this);
+    prepareSalesQueries(*this);
 }
 
 } // namespace carvela

@@ -25,11 +25,18 @@ struct NamedQueries {
     Query s_grupos;
     Query c_marca;
     Query s_marca;
+    // sales and their items
+    Query s_vendas;
+    Query s_vendasitem;
+    Query c_Vendas;
+    Query c_Vendasitem;
 };
 
 void prepareCustomerQueries(NamedQueries& q);
 void prepareSupplierQueries(NamedQueries& q);
 void prepareProductQueries(NamedQueries& q);
 void prepareProductReferenceQueries(NamedQueries& q);
+void prepareSalesQueries(NamedQueries& q);
+void prepareSaleItemQueries(NamedQueries& q);
 
 } // namespace carvela

@@ -3,6 +3,7 @@
 #include "integration/customers.h"
 #include "integration/integration.h"
 #include "integration/products.h"
+#include "integration/sales.h"
 #include "integration/suppliers.h"
 
 namespace carvela {
@@ -14,6 +15,7 @@ void installSections(Integration& integration)
         {Box::cbClientes, ImportCustomers, false},
         {Box::cbFornecedores, ImportSuppliers, false},
         {Box::cbProdutos, ImportProducts, true},
+        {Box::cbVendas, ImportSales, true, true},
     });
     integration.setBankMovementImport([](Integration& i) {
         i.bankMovements().ImportBankMovements(i.state(), i.lists(), i.summary().bank,

@@ -211,6 +211,26 @@ private Q_SLOTS:
         QCOMPARE(s.state().movementDate(), QDate(2024, 3, 8));
     }
 
+    // Another ERP client stored sale 5 without moving the counter (at 4): the new sale passes over
+    // the number, and none is stored twice.
+    void aNumberAnotherClientTookIsPassedOver()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        TestStation s(engine, QStringLiteral("salesclash"));
+        prepare(s);
+        sale(s, "00001");
+        test::exec(s.erp(), "update filial set seqvenda = 4 where idfilial = 1");
+        test::insertRow(
+            s.erp(), "lj_venda",
+            {{"idloja", 1}, {"idvenda", 5}, {"cod_pdv", "99"}, {"seq_caixa_pdv", "1"}, {"sequencial_pdv", "1"}});
+        s.start();
+        s.state().setMovementDate(QDate(2024, 3, 7));
+        ImportSales(s.integration());
+        QCOMPARE(test::selectOne(s.erp(), "select idvenda from lj_venda where cod_pdv = '01'").value("idvenda").toInt(),
+                 6);
+        QCOMPARE(saleCounter(s), 6);
+    }
+
     // The switch turned off during the section: the sale in progress is finished, no other is
     // looked at, and the cycle ends.
     void switchedOffDuringTheSection()

@@ -307,9 +307,11 @@ private Q_SLOTS:
         TestStation s(QStringLiteral("sqlite"), QStringLiteral("gsale"));
         test::insertRow(s.erp(), "clientes", {{"idcliente", 321}, {"nomecliente", "Cliente Golden"}});
         test::insertRow(s.erp(), "lj_produtos", {{"idreferencia", "BCDEFGHIJKLMNOP"}, {"descricao", "Produto"}});
-        test::exec(s.erp(), "update filial set seqvenda = 41 where idfilial = 1");
+        // Store 2, so that no store column can pass for one of the constants 1.
+        test::insertRow(s.erp(), "filial", {{"idempresa", 1}, {"idfilial", 2}, {"cnpj", "12345678000351"}});
+        test::exec(s.erp(), "update filial set seqvenda = 41 where idfilial = 2");
         test::insertRow(s.pos(), "vendas",
-                        {{"cod_empresa", "1"},
+                        {{"cod_empresa", "2"},
                          {"cod_pdv", "03"},
                          {"seq_caixa", "00012"},
                          {"sequencial", "00034"},
@@ -321,7 +323,7 @@ private Q_SLOTS:
                          {"numero_nf", "5678"},
                          {"num_ccf", "000777"}});
         test::insertRow(s.pos(), "itens_venda",
-                        {{"cod_empresa", "1"},
+                        {{"cod_empresa", "2"},
                          {"cod_pdv", "03"},
                          {"seq_caixa", "00012"},
                          {"seq_venda", "00034"},
@@ -339,7 +341,7 @@ private Q_SLOTS:
         const QDate day(2024, 3, 7);
         compareRow(erpRow(s, "select * from lj_venda"),
                    {{"Idempresa", 1},
-                    {"Idloja", 1},
+                    {"Idloja", 2},
                     {"idvenda", 42},
                     {"Seq", 1},
                     {"Cod_pdv", QStringLiteral("03")},
@@ -385,7 +387,7 @@ private Q_SLOTS:
                    saleMapping(), before);
         compareRow(erpRow(s, "select * from lj_vendaitem"),
                    {{"idempresa", 1},
-                    {"idloja", 1},
+                    {"idloja", 2},
                     {"idvenda", 42},
                     {"Item", 4},
                     {"IdReferencia", QStringLiteral("BCDEFGHIJKLMNOP")},
@@ -419,7 +421,7 @@ private Q_SLOTS:
                     {"PrecoCompra", 8.125},
                     {"PrecoCusto", 8.125}},
                    saleItemMapping(), before);
-        QCOMPARE(erpRow(s, "select seqvenda from filial where idfilial = 1").value("seqvenda").toInt(), 42);
+        QCOMPARE(erpRow(s, "select seqvenda from filial where idfilial = 2").value("seqvenda").toInt(), 42);
     }
 
     void bankMovement()

@@ -219,7 +219,7 @@ private Q_SLOTS:
         QCOMPARE(count(s.erp(), "clientes"), 1);
         QCOMPARE(count(s.erp(), "lj_produtos"), 1);
         const CycleSummary first = s.integration().lastSummary();
-        QCOMPARE(first.bank.skippedOffline, 2); // after the products and the sales: the first timed out
+        QCOMPARE(first.bank.skippedOffline, 3); // after products, sales and entries: the first timed out
         QCOMPARE(first.outcome(), CycleSummary::Outcome::Incomplete);
         QCOMPARE(errorEntries(s.state()).size(), 1);
         QVERIFY(errorEntries(s.state()).at(0).contains(QStringLiteral("Não foi possível conectar ConMov")));
@@ -227,7 +227,7 @@ private Q_SLOTS:
 
         // Within the pause the cloud is not tried: no import waits for it, the log stays as it is.
         runCycles(s, 1);
-        QCOMPARE(s.integration().lastSummary().bank.skippedOffline, 3);
+        QCOMPARE(s.integration().lastSummary().bank.skippedOffline, 4);
         QVERIFY(!s.integration().lastSummary().bankRan);
         QCOMPARE(errorEntries(s.state()).size(), 1);
         QVERIFY(s.integration().conexao().isOpen()); // no recovery of the station's own connections

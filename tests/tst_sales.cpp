@@ -200,7 +200,8 @@ private Q_SLOTS:
         QCOMPARE(saleCounter(s), 1); // the failed sale gave its number back
         QCOMPARE(s.state().movementDate(), QDate(2024, 3, 7));
         QVERIFY(s.state().memo().contains(
-            QStringLiteral("Erro na Tabela Itens Vendas \rProduto '555' não encontrado no banco do PDV")));
+            QStringLiteral("Erro na Tabela Itens Vendas \rlj_vendaitem, venda Posto: 1 PDV: 01 Caixa: 00007 "
+                           "Sequencial: 00001, item 3 (produto 555): Produto '555' não encontrado no banco do PDV")));
         QCOMPARE(s.integration().lastSummary().find("Vendas")->failed, 1);
 
         test::insertRow(s.pos(), "produtos", {{"codigo", "555"}, {"descricao", "ARLA 32"}});

@@ -18,12 +18,19 @@ NamedQueries::NamedQueries(Connection& erp, Connection& pos)
     , s_vendasitem(QStringLiteral("s_vendasitem"), pos)
     , c_Vendas(QStringLiteral("c_Vendas"), erp)
     , c_Vendasitem(QStringLiteral("c_Vendasitem"), erp)
+    , s_entradas(QStringLiteral("s_entradas"), pos)
+    , s_entradasitem(QStringLiteral("s_entradasitem"), pos)
+    , c_entradas(QStringLiteral("c_entradas"), erp)
+    , c_entradasitem(QStringLiteral("c_entradasitem"), erp)
+    , s_apagar(QStringLiteral("s_apagar"), pos)
+    , c_apagar(QStringLiteral("c_apagar"), erp)
 {
     prepareCustomerQueries(*this);
     prepareSupplierQueries(*this);
     prepareProductQueries(*this);
     prepareProductReferenceQueries(*this);
     prepareSalesQueries(*this);
+    preparePurchaseQueries(*this);
 }
 
 } // namespace carvela

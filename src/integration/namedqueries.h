@@ -30,6 +30,13 @@ struct NamedQueries {
     Query s_vendasitem;
     Query c_Vendas;
     Query c_Vendasitem;
+    // purchase entries with their items, and their payable titles
+    Query s_entradas;
+    Query s_entradasitem;
+    Query c_entradas;
+    Query c_entradasitem;
+    Query s_apagar;
+    Query c_apagar;
 };
 
 void prepareCustomerQueries(NamedQueries& q);
@@ -38,5 +45,7 @@ void prepareProductQueries(NamedQueries& q);
 void prepareProductReferenceQueries(NamedQueries& q);
 void prepareSalesQueries(NamedQueries& q);
 void prepareSaleItemQueries(NamedQueries& q);
+void preparePurchaseQueries(NamedQueries& q);
+void preparePayableQueries(NamedQueries& q);
 
 } // namespace carvela

@@ -1,4 +1,5 @@
 #include "core/conversions.h"
+#include "core/failure.h"
 #include "db/query.h"
 #include "integration/integration.h"
 #include "integration/masterbycode.h"
@@ -78,10 +79,14 @@ int ImportSaleItems(Integration& integration, const SaleRow& sale, int& products
     int written = 0;
     for (; !q.s_vendasitem.eof(); q.s_vendasitem.next()) {
         const QString product = q.s_vendasitem.asString(QStringLiteral("cod_produto"));
-        if (ImportProductByCode(integration, product))
-            ++productsBrought;
         const QString identity = QStringLiteral("venda %1, item %2 (produto %3)")
                                      .arg(sale.key, q.s_vendasitem.asString(QStringLiteral("numero")), product);
+        try {
+            if (ImportProductByCode(integration, product))
+                ++productsBrought;
+        } catch (const RowFailure& failure) {
+            throw RowFailure(QStringLiteral("lj_vendaitem, %1: %2").arg(identity, failure.message()));
+        }
         q.c_Vendasitem.append();
         SaleRow item(integration, q.s_vendasitem, q.c_Vendasitem, sale.store, sale.saleNumber);
         item.now = sale.now;

@@ -2,7 +2,6 @@
 
 #include "core/conversions.h"
 #include "core/failure.h"
-#include "db/connection.h"
 #include "db/query.h"
 #include "integration/integration.h"
 #include "integration/masterbycode.h"
@@ -39,27 +38,6 @@ QString saleKey(const Query& s_vendas)
     return QStringLiteral("Posto: %1 PDV: %2 Caixa: %3 Sequencial: %4")
         .arg(s_vendas.asString(QStringLiteral("cod_empresa")), s_vendas.asString(QStringLiteral("Cod_pdv")),
              s_vendas.asString(QStringLiteral("Seq_Caixa")), s_vendas.asString(QStringLiteral("Sequencial")));
-}
-
-// The store's next sale number that no sale holds yet. Another ERP client may have stored a sale
-// without moving the counter; its number is passed over, never stored twice (the ERP's key on
-// the number guards the rest).
-int nextFreeSaleNumber(Connection& erp, int store)
-{
-    Query taken(QStringLiteral("c_VendaNumero"), erp);
-    taken.setSql({QStringLiteral("select count(*) as n from lj_venda"), QStringLiteral(" where idempresa = 1"),
-                  QStringLiteral("   and idloja = :idloja"), QStringLiteral("   and idvenda = :idvenda")});
-    taken.declareParam(QStringLiteral("idloja"), Query::ParamType::Int32);
-    taken.declareParam(QStringLiteral("idvenda"), Query::ParamType::Int32);
-    taken.setParam(QStringLiteral("idloja"), store);
-    for (;;) {
-        const int number = NextSaleNumber(erp, store);
-        taken.close();
-        taken.setParam(QStringLiteral("idvenda"), number);
-        taken.open();
-        if (taken.asInt(QStringLiteral("n")) == 0)
-            return number;
-    }
 }
 
 } // namespace
@@ -179,10 +157,15 @@ void ImportSales(Integration& integration)
 
             state.setCaption(integration.sectionLabel() + QStringLiteral(" - ") + key);
             StationState::letMessagesRun();
-            customers = ImportCustomerByCode(integration, q.s_vendas.asString(QStringLiteral("cod_cliente"))) ? 1 : 0;
+            try {
+                customers =
+                    ImportCustomerByCode(integration, q.s_vendas.asString(QStringLiteral("cod_cliente"))) ? 1 : 0;
+            } catch (const RowFailure& failure) {
+                throw RowFailure(QStringLiteral("lj_venda, %1: %2").arg(identity, failure.message()));
+            }
             // Drawn inside the unit: a sale that fails gives its number back.
             SaleRow sale(integration, q.s_vendas, q.c_Vendas, *store,
-                         nextFreeSaleNumber(integration.conexao(), *store));
+                         NextFreeSaleNumber(integration.conexao(), *store));
             sale.key = key;
             q.c_Vendas.append();
             writeMapping(saleMapping(), sale, true, QStringLiteral("lj_venda"), identity);

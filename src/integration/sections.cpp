@@ -3,6 +3,7 @@
 #include "integration/customers.h"
 #include "integration/integration.h"
 #include "integration/products.h"
+#include "integration/purchases.h"
 #include "integration/sales.h"
 #include "integration/suppliers.h"
 
@@ -16,6 +17,12 @@ void installSections(Integration& integration)
         {Box::cbFornecedores, ImportSuppliers, false},
         {Box::cbProdutos, ImportProducts, true},
         {Box::cbVendas, ImportSales, true, true},
+        {Box::cbEntrada,
+         [](Integration& i) {
+             ImportFuelPurchases(i);
+             ImportMiscPurchases(i);
+         },
+         true, true},
     });
     integration.setBankMovementImport([](Integration& i) {
         i.bankMovements().ImportBankMovements(i.state(), i.lists(), i.summary().bank,

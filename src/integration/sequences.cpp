@@ -41,16 +41,49 @@ int nextBranchNumber(Connection& erp, const BranchCounter& c, int store, int com
     return result;
 }
 
+// Draws numbers until one is free in the table (company 1 ... the table's own number column).
+int nextFree(Connection& erp, const BranchCounter& c, int store, int company, int (*draw)(Connection&, int, int))
+{
+    Query taken(QStringLiteral("NumeroUsado"), erp);
+    taken.setSql({QStringLiteral("select count(*) as n from %1").arg(QLatin1String(c.seedTable)),
+                  QStringLiteral(" where idempresa = ") + QString::number(company),
+                  QStringLiteral("   and idloja = ") + QString::number(store),
+                  QStringLiteral("   and %1 = :numero").arg(QLatin1String(c.seedColumn))});
+    taken.declareParam(QStringLiteral("numero"), Query::ParamType::Int32);
+    for (;;) {
+        const int number = draw(erp, store, company);
+        taken.close();
+        taken.setParam(QStringLiteral("numero"), number);
+        taken.open();
+        if (taken.asInt(QStringLiteral("n")) == 0)
+            return number;
+    }
+}
+
+const BranchCounter saleCounter = {"SeqVenda", "idvenda", "lj_venda"};
+const BranchCounter entryCounter = {"SeqEntNota", "IdEntrada", "LJ_Entradas"};
+
 } // namespace
+
+int NextFreeSaleNumber(Connection& erp, int store)
+{
+    return nextFree(erp, saleCounter, store, 1, [](Connection& e, int s, int) { return NextSaleNumber(e, s); });
+}
+
+int NextFreeEntryNumber(Connection& erp, int store, int company)
+{
+    return nextFree(erp, entryCounter, store, company,
+                    [](Connection& e, int s, int c) { return NextEntryNumber(e, s, c); });
+}
 
 int NextSaleNumber(Connection& erp, int store)
 {
-    return nextBranchNumber(erp, {"SeqVenda", "idvenda", "lj_venda"}, store, 1);
+    return nextBranchNumber(erp, saleCounter, store, 1);
 }
 
 int NextEntryNumber(Connection& erp, int store, int company)
 {
-    return nextBranchNumber(erp, {"SeqEntNota", "IdEntrada", "LJ_Entradas"}, store, company);
+    return nextBranchNumber(erp, entryCounter, store, company);
 }
 
 int NextSequence(Connection& erp)

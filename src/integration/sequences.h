@@ -15,4 +15,9 @@ int NextEntryNumber(Connection& erp, int store, int company = 1);
 // The next payable-title id, from the counter "Apagar" of Lj_Sequencial (one for all stores).
 int NextSequence(Connection& erp);
 
+// The next sale or entry number of a store that no row of the store holds yet. Another ERP client
+// may have stored one without moving the counter: its number is passed over, never stored twice.
+int NextFreeSaleNumber(Connection& erp, int store);
+int NextFreeEntryNumber(Connection& erp, int store, int company = 1);
+
 } // namespace carvela

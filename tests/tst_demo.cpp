@@ -110,11 +110,32 @@ private Q_SLOTS:
         QCOMPARE(files.count("erp", "from filial where seqvenda = (select count(*) from lj_venda v where v.idloja = "
                                     "filial.idfilial)"),
                  2);
+        // Every purchase that is not cancelled, with its items and titles; the counters hold the
+        // highest entry number of each store and the highest title id.
+        const int entries = files.count("pos", "from compras_comb where cancelada = 'N'") +
+                            files.count("pos", "from compras_div where cancelada = 'N'");
+        const int titles = files.count("pos", "from parcelas_pagar p, contas_pagar c where c.codigo = p.cod_conta and "
+                                              "c.cod_empresa = p.cod_empresa and c.tipo_compra = 'D'");
+        QVERIFY(entries > 0 && titles > 0);
+        QCOMPARE(files.count("erp", "from lj_entradas"), entries);
+        QCOMPARE(files.count("erp", "from lj_entradasitem"),
+                 files.count("pos", "from itens_compra_comb i, compras_comb c where c.codigo = i.cod_compra and "
+                                    "c.cod_empresa = i.cod_empresa and c.cancelada = 'N'") +
+                     files.count("pos", "from itens_compra_div i, compras_div c where c.codigo = i.cod_compra and "
+                                        "c.cod_empresa = i.cod_empresa and c.cancelada = 'N'"));
+        QCOMPARE(files.count("erp", "from capagar"), titles);
+        QCOMPARE(files.count("erp", "from filial where seqentnota = (select max(identrada) from lj_entradas e where "
+                                    "e.idloja = filial.idfilial)"),
+                 2);
+        QCOMPARE(files.count("erp", "from lj_sequencial where sequencial = (select max(id) from capagar)"), 1);
 
         test::exec(QSqlDatabase::database("demo-pos"),
                    "update clientes set nome = 'José Atualizado' where codigo = '2'");
         QCOMPARE(runOnce(ini, QDate::currentDate()), exitClean);
         QCOMPARE(files.count("erp", "from lj_venda"), sales); // nothing twice, no number drawn
+        QCOMPARE(files.count("erp", "from lj_entradas"), entries);
+        QCOMPARE(files.count("erp", "from capagar"), titles);
+        QCOMPARE(files.count("erp", "from lj_sequencial where sequencial = (select max(id) from capagar)"), 1);
         QCOMPARE(files.count("erp", "from filial where seqvenda = (select count(*) from lj_venda v where v.idloja = "
                                     "filial.idfilial)"),
                  2);
@@ -142,6 +163,12 @@ private Q_SLOTS:
                          {"seq_caixa", "00099"},
                          {"sequencial", "00001"},
                          {"data_emissao", QDate::currentDate().toString(Qt::ISODate)}});
+        // A purchase of today whose instalment falls due on a day that does not exist.
+        const QString today = QDate::currentDate().toString(Qt::ISODate);
+        test::insertRow(pos, "compras_comb", {{"codigo", "9999"}, {"dt_emissao", today}, {"dt_lmc", today}});
+        test::insertRow(pos, "itens_compra_comb", {{"cod_compra", "9999"}});
+        test::insertRow(pos, "contas_pagar", {{"codigo", "K9999"}, {"cod_compra", "9999"}, {"dt_emissao", today}});
+        test::insertRow(pos, "parcelas_pagar", {{"cod_conta", "K9999"}, {"dt_vencimento", "2024-02-30"}});
         const int unmarked = files.count("cloud", "from mov_bancario where id_empresa = 11 and atualizado is null");
 
         QCOMPARE(runOnce(ini, QDate::currentDate().addDays(-3)), exitIncomplete);
@@ -153,11 +180,18 @@ private Q_SLOTS:
         QCOMPARE(files.count("erp", "from contacorrente"), unmarked);
         QCOMPARE(files.count("erp", "from lj_venda"), files.count("pos", "from vendas") - 1);
         QCOMPARE(files.count("erp", "from lj_vendaitem"), files.count("pos", "from itens_venda"));
+        QCOMPARE(files.count("erp", "from lj_entradas"),
+                 files.count("pos", "from compras_comb where cancelada = 'N'") +
+                     files.count("pos", "from compras_div where cancelada = 'N'") - 1);
+        QCOMPARE(files.count("erp", "from lj_entradas where codigoref = '9999'"), 0);
+        QCOMPARE(files.count("erp", "from capagar where codigoref = 'K9999'"), 0);
+        QCOMPARE(files.count("erp", "from lj_sequencial where sequencial = (select max(id) from capagar)"), 1);
         const QString log = logText(dir.path());
         for (const char* bad : {"clientes, código 901 (Sem Data de Cadastro), coluna DataCadastro",
                                 "clientes, código X1 (Código com Letra), coluna idcliente",
                                 "lj_produtos, código 99001 (PRODUTO SEM GRUPO), coluna idgrupo",
-                                "lj_venda, venda Posto: X PDV: 01 Caixa: 00099 Sequencial: 00001, coluna Idloja"})
+                                "lj_venda, venda Posto: X PDV: 01 Caixa: 00099 Sequencial: 00001, coluna Idloja",
+                                "capagar, título da conta K9999, parcela 1 (documento 1/1), coluna dtvencto"})
             QVERIFY2(log.contains(QString::fromUtf8(bad)), bad);
         QVERIFY(log.contains(QStringLiteral("Ciclo do movimento de %1: INCOMPLETO")
                                  .arg(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy")))));

@@ -1,8 +1,11 @@
 #include "cloud/bankmovements.h"
 #include "fixtures/builders.h"
 #include "integration/customers.h"
+#include "integration/payables.h"
 #include "integration/productreferences.h"
 #include "integration/products.h"
+#include "integration/purchaseentries.h"
+#include "integration/purchases.h"
 #include "integration/sales.h"
 #include "integration/suppliers.h"
 #include "support/teststation.h"
@@ -422,6 +425,216 @@ private Q_SLOTS:
                     {"PrecoCusto", 8.125}},
                    saleItemMapping(), before);
         QCOMPARE(erpRow(s, "select seqvenda from filial where idfilial = 2").value("seqvenda").toInt(), 42);
+    }
+
+    // A new fuel purchase of store 2 with one item and one instalment, then a miscellaneous one; the
+    // settings name document type 3, nature of operation 4 and the cost centres 5 and 6.
+    void purchaseItemsAndTitle()
+    {
+        TestStation s(QStringLiteral("sqlite"), QStringLiteral("gpurch"));
+        test::insertRow(s.erp(), "filial", {{"idempresa", 1}, {"idfilial", 2}, {"cnpj", "12345678000351"}});
+        test::exec(s.erp(), "update filial set seqentnota = 16 where idfilial = 2");
+        test::insertRow(s.erp(), "ivtpdoc", {{"idtipodoc", "3"}});
+        test::insertRow(s.erp(), "natoperacao", {{"id_natoper", 4}});
+        test::insertRow(s.erp(), "centrocusto", {{"idccusto", 5}, {"descricaoccusto", "Combustíveis"}});
+        test::insertRow(s.erp(), "centrocusto", {{"idccusto", 6}, {"descricaoccusto", "Loja"}});
+        test::insertRow(s.erp(), "fornecedores", {{"idfornecedor", 31}});
+        test::insertRow(s.erp(), "lj_sequencial", {{"tabela", "Apagar"}, {"sequencial", 90}});
+        const QVariantMap purchase = {{"cod_empresa", "2"},     {"codigo", "C7788"}, {"cod_fornecedor", "31"},
+                                      {"documento", "4455"},    {"modelo_nf", "65"}, {"dt_emissao", "2024-03-07"},
+                                      {"dt_lmc", "2024-03-05"}, {"cancelada", "N"},  {"forma_pgto", "A"},
+                                      {"total_nota", 987.65},   {"frete", 12.5},     {"desconto", 3.25},
+                                      {"despesas", 4.75},       {"seguro", 6.5}};
+        test::insertRow(s.pos(), "compras_comb", purchase);
+        test::insertRow(s.pos(), "itens_compra_comb",
+                        {{"cod_empresa", "2"},
+                         {"cod_compra", "C7788"},
+                         {"numero", "7"},
+                         {"cod_combustivel", "GAS1"},
+                         {"cancelado", "S"},
+                         {"quantidade", 1500.5},
+                         {"custo_semenc", 5.4321},
+                         {"desconto", 1.5},
+                         {"frete", 2.75},
+                         {"cod_ncm", "27101259"},
+                         {"cod_cfop", "1652"},
+                         {"sit_tributaria", "060"}});
+        test::insertRow(s.pos(), "contas_pagar",
+                        {{"cod_empresa", "2"}, {"codigo", "K55"}, {"cod_fornecedor", "31"}, {"cod_compra", "C7788"}});
+        test::insertRow(s.pos(), "parcelas_pagar",
+                        {{"cod_empresa", "2"},
+                         {"cod_conta", "K55"},
+                         {"numero", "3"},
+                         {"documento", "DOC-3"},
+                         {"dt_vencimento", "2024-04-20"},
+                         {"valor_nominal", 321.09}});
+        test::exec(s.pos(), "update contas_pagar set dt_emissao = '2024-03-06'");
+        QVariantMap misc = purchase;
+        misc.insert("codigo", "D9900");
+        misc.insert("serie", "4");
+        misc.insert("dt_lmc", "");
+        test::insertRow(s.pos(), "compras_div", misc);
+        test::insertRow(s.pos(), "itens_compra_div",
+                        {{"cod_empresa", "2"},
+                         {"cod_compra", "D9900"},
+                         {"numero", "8"},
+                         {"cod_produto", "PROD9"},
+                         {"cancelado", "N"},
+                         {"qtd_caixas", 3.0},
+                         {"custo_semenc_caixa", 10.5},
+                         {"desconto", 0.25},
+                         {"aliq_icms", 18.0},
+                         {"valor_ipi", 1.75},
+                         {"cod_ncm", "22011000"},
+                         {"cod_cfop", "1102"},
+                         {"sit_tributaria", "010"}});
+        s.start({{"TpDoc", "3"}, {"NatOper", "4"}, {"Custo1", "5"}, {"Custo2", "6"}});
+        s.state().setMovementDate(QDate(2024, 3, 7));
+        const QDateTime before = QDateTime::currentDateTime();
+        ImportFuelPurchases(s.integration());
+        ImportMiscPurchases(s.integration());
+
+        Golden header = {
+            {"Idempresa", 1},
+            {"Idloja", 2},
+            {"identrada", 17},
+            {"codigoref", QStringLiteral("C7788")},
+            {"dataCadastro", QDate(2024, 3, 7)},
+            {"DataEmissao", QDate(2024, 3, 5)},
+            {"IdComprador", 1},
+            {"IdFornecedor", 31},
+            {"nfiscal", 4455},
+            {"modelo", QStringLiteral("65")},
+            {"serie", QStringLiteral("1")},
+            {"Status", QStringLiteral("F")},
+            {"ValorTotal", 987.65},
+            {"IdNatOper", 4},
+            {"ValorIcms", 0},
+            {"ValorIcmsAnt", 0},
+            {"ValorSubsTrib", 0},
+            {"PcIcms", 0},
+            {"IdTpdoc", QStringLiteral("3")},
+            {"ValorIpi", 0},
+            {"ValorFrete", 12.5},
+            {"ValorDesconto", 3.25},
+            {"IdTransportadora", 1},
+            {"TpDoc", QStringLiteral("N")},
+            {"Favorecido", QStringLiteral("")},
+            {"Observacoes", QStringLiteral("")},
+            {"BaseCalcIcms", 0},
+            {"OutrasDesp", 4.75},
+            {"ValorSeguro", 6.5},
+            {"especie", QStringLiteral("")},
+            {"quantidade", 0},
+            {"PesoLiquido", 0},
+            {"PesoBruto", 0},
+            {"IdcCusto", 5},
+            {"NotaDev", QStringLiteral("")},
+            {"TipoCompra", QStringLiteral("Avista")},
+        };
+        compareRow(erpRow(s, "select * from lj_entradas where codigoref = 'C7788'"), header, fuelEntryMapping(),
+                   before);
+        // The miscellaneous header differs in its series and cost centre; its book date is empty.
+        header[2].second = 18;
+        header[3].second = QStringLiteral("D9900");
+        header[5].second = QDate(2024, 3, 7);
+        header[10].second = QStringLiteral("4");
+        header[33].second = 6;
+        compareRow(erpRow(s, "select * from lj_entradas where codigoref = 'D9900'"), header, miscEntryMapping(),
+                   before);
+
+        compareRow(erpRow(s, "select * from lj_entradasitem where identrada = 17"),
+                   {{"idempresa", 1},
+                    {"idloja", 2},
+                    {"idEntrada", 17},
+                    {"Item", 7},
+                    {"IdReferencia", QStringLiteral("GAS1")},
+                    {"Cancelado", QStringLiteral("S")},
+                    {"IdCor", 1},
+                    {"Tam", QStringLiteral("0")},
+                    {"IdAliquota", 0},
+                    {"Qtde", 1500.5},
+                    {"QtdeFatorUnid", 0},
+                    {"ValorUnitario", 5.4321},
+                    {"ValorDesconto", 1.5},
+                    {"Frete", 2.75},
+                    {"PercIcms", 0},
+                    {"PercIpi", 0},
+                    {"VlrIpi", 0},
+                    {"ValorIcmsAnt", 0},
+                    {"ValorSubsTrib", 0},
+                    {"ValorPauta", 0},
+                    {"Denominacao", QStringLiteral("")},
+                    {"CalcIcmsAnt", QStringLiteral("N")},
+                    {"CalcSubTrib", QStringLiteral("N")},
+                    {"BaseIcms", 0},
+                    {"ValorIcms", 0},
+                    {"ncm", QStringLiteral("27101259")},
+                    {"Cfop", QStringLiteral("1652")},
+                    {"Cst", QStringLiteral("060")},
+                    {"RefFornecedor", QStringLiteral("")},
+                    {"IdEstoque", 1},
+                    {"IdEstFiscal", 1}},
+                   fuelItemMapping(), before);
+        compareRow(erpRow(s, "select * from lj_entradasitem where identrada = 18"),
+                   {{"idempresa", 1},
+                    {"idloja", 2},
+                    {"idEntrada", 18},
+                    {"Item", 8},
+                    {"IdReferencia", QStringLiteral("PROD9")},
+                    {"Cancelado", QStringLiteral("N")},
+                    {"IdCor", 1},
+                    {"Tam", QStringLiteral("0")},
+                    {"IdAliquota", 0},
+                    {"Qtde", 3.0},
+                    {"QtdeFatorUnid", 0},
+                    {"ValorUnitario", 10.5},
+                    {"ValorDesconto", 0.25},
+                    {"PercIcms", 18.0},
+                    {"PercIpi", 0},
+                    {"VlrIpi", 1.75},
+                    {"ValorIcmsAnt", 0},
+                    {"ValorSubsTrib", 0},
+                    {"ValorPauta", 0},
+                    {"Denominacao", QStringLiteral("")},
+                    {"CalcIcmsAnt", QStringLiteral("N")},
+                    {"CalcSubTrib", QStringLiteral("N")},
+                    {"BaseIcms", 0},
+                    {"ValorIcms", 0},
+                    {"ncm", QStringLiteral("22011000")},
+                    {"Cfop", QStringLiteral("1102")},
+                    {"Cst", QStringLiteral("010")},
+                    {"RefFornecedor", QStringLiteral("")},
+                    {"IdEstoque", 1},
+                    {"IdEstFiscal", 1}},
+                   miscItemMapping(), before);
+        QCOMPARE(erpRow(s, "select frete from lj_entradasitem where identrada = 18").value("frete").toDouble(), 0.0);
+        compareRow(erpRow(s, "select * from capagar"),
+                   {{"idempresa", 1},
+                    {"id", 91},
+                    {"idfilial", 2},
+                    {"idfornecedor", 31},
+                    {"data", QDate(2024, 3, 6)},
+                    {"documento", QStringLiteral("DOC-3")},
+                    {"parcela", 3},
+                    {"dtemissao", QDate(2024, 3, 6)},
+                    {"dtvencto", QDate(2024, 4, 20)},
+                    {"vltitulo", 321.09},
+                    {"vlsaldo", 321.09},
+                    {"situacao", QStringLiteral("0")},
+                    {"Observacao", QStringLiteral("Título Gerado pelo Sistema Quorim NF.Compra: C7788")},
+                    {"vldescontos", 0},
+                    {"vljuros", 0},
+                    {"vltaxas", 0},
+                    {"DocOrigem", QStringLiteral("C7788")},
+                    {"idpgto", 2},
+                    {"idlocalizacao", 1},
+                    {"tipo", QStringLiteral("BL")},
+                    {"NotaPedido", QStringLiteral("C7788")},
+                    {"TotParcelas", 1},
+                    {"TipoCompra", QStringLiteral("Aprazo")},
+                    {"codigoref", QStringLiteral("K55")}},
+                   payableMapping(), before);
     }
 
     void bankMovement()

@@ -172,7 +172,8 @@ private Q_SLOTS:
         QVERIFY(fuel.brought.contains({QStringLiteral("itens"), 2}));
     }
 
-    // An entry the ERP holds is not touched, nor given items or titles; a title it holds is skipped.
+    // An entry the ERP holds is not touched, nor given items or titles; a title it holds is skipped,
+    // and an id another ERP client took is not given twice.
     void whatTheErpHoldsIsLeftAlone()
     {
         QFETCH_GLOBAL(QString, engine);
@@ -185,17 +186,21 @@ private Q_SLOTS:
         test::insertRow(s.erp(), "lj_entradas", {{"idloja", 1}, {"identrada", 77}, {"codigoref", "101"}});
         test::insertRow(s.erp(), "capagar",
                         {{"id", 50}, {"idfilial", 1}, {"codigoref", "D1"}, {"documento", "D1/1"}, {"parcela", 1}});
+        // Another ERP client took the ids 1 and 2 without moving the counter "Apagar".
+        test::insertRow(s.erp(), "capagar",
+                        {{"id", 1}, {"idfilial", 9}, {"codigoref", "Z"}, {"documento", "Z1"}, {"parcela", 1}});
+        test::insertRow(s.erp(), "capagar",
+                        {{"id", 2}, {"idfilial", 9}, {"codigoref", "Z"}, {"documento", "Z2"}, {"parcela", 1}});
         prepare(s);
         importPurchases(s);
         QCOMPARE(count(s, "lj_entradas"), 2);
         QCOMPARE(count(s, "lj_entradasitem"), 0);
         QCOMPARE(count(s, "capagar where codigoref = 'C1'"), 0);
         QCOMPARE(count(s, "capagar where codigoref = 'D1'"), 2);
-        QCOMPARE(test::selectOne(s.erp(), "select totparcelas from capagar where documento = 'D1/2'")
-                     .value("totparcelas")
-                     .toInt(),
-                 2);
-        QCOMPARE(apagar(s), 1);
+        const QVariantMap second = test::selectOne(s.erp(), "select * from capagar where documento = 'D1/2'");
+        QCOMPARE(second.value("totparcelas").toInt(), 2);
+        QCOMPARE(second.value("id").toInt(), 3); // the ids another client took are passed over
+        QCOMPARE(apagar(s), 3);
     }
 
     // A title whose due date does not convert, or a miscellaneous item whose number is no whole

@@ -22,7 +22,7 @@ struct TitleRow : SectionRow {
 
 QVariant nextTitleId(RowContext& row)
 {
-    return NextSequence(SectionRow::of(row).integration.conexao());
+    return NextFreeSequence(SectionRow::of(row).integration.conexao());
 }
 
 QVariant instalments(RowContext& row)

@@ -76,6 +76,21 @@ int NextFreeEntryNumber(Connection& erp, int store, int company)
                     [](Connection& e, int s, int c) { return NextEntryNumber(e, s, c); });
 }
 
+int NextFreeSequence(Connection& erp)
+{
+    Query taken(QStringLiteral("IdUsado"), erp);
+    taken.setSql({QStringLiteral("select count(*) as n from capagar"), QStringLiteral(" where id = :id")});
+    taken.declareParam(QStringLiteral("id"), Query::ParamType::Int32);
+    for (;;) {
+        const int id = NextSequence(erp);
+        taken.close();
+        taken.setParam(QStringLiteral("id"), id);
+        taken.open();
+        if (taken.asInt(QStringLiteral("n")) == 0)
+            return id;
+    }
+}
+
 int NextSaleNumber(Connection& erp, int store)
 {
     return nextBranchNumber(erp, saleCounter, store, 1);

@@ -19,5 +19,7 @@ int NextSequence(Connection& erp);
 // may have stored one without moving the counter: its number is passed over, never stored twice.
 int NextFreeSaleNumber(Connection& erp, int store);
 int NextFreeEntryNumber(Connection& erp, int store, int company = 1);
+// The next payable-title id that no title holds yet, likewise.
+int NextFreeSequence(Connection& erp);
 
 } // namespace carvela

@@ -1,7 +1,10 @@
+#include "app/connectioncheck.h"
 #include "app/demostation.h"
 #include "app/headlessrunner.h"
+#include "core/inifile.h"
 #include "core/logfile.h"
 #include "core/settings.h"
+#include "db/connectiontarget.h"
 #include "fixtures/builders.h"
 #include "support/pgserver.h"
 
@@ -201,6 +204,38 @@ private Q_SLOTS:
                      log.count(QStringLiteral("(contagens como no ciclo anterior)")),
                  4);
         QCOMPARE(log.count(QStringLiteral("Erro na Tabela Clientes")), 2); // Memo1's entries, once each
+    }
+
+    // --check on the demo is all well; with the ERP at a port where nothing listens it says so
+    // within the login timeout.
+    void checkTheConnections()
+    {
+        QTemporaryDir dir;
+        createDemoStation(dir.path());
+        const QString ini = settings::filePath(dir.path());
+        QCOMPARE(runCheck(ini), exitClean);
+        const QString udl = IniFile(ini).value(settings::parametrosSection, QStringLiteral("edtSql"));
+        writeUdlFile(udl, QStringLiteral("Provider=PostgreSQL;Data Source=127.0.0.1;Port=1;Initial Catalog=erp;"
+                                         "User ID=u;Password=p;Connect Timeout=2"));
+        QCOMPARE(runCheck(ini), exitStationFailure);
+    }
+
+    // Without a window, a station with no connection file chosen reaches the ERP through
+    // [conexao]; a connection file named but missing stops it, with its path.
+    void withoutAConnectionFile()
+    {
+        QTemporaryDir dir;
+        createDemoStation(dir.path());
+        const QString ini = settings::filePath(dir.path());
+        IniFile file(ini);
+        file.setValue(settings::parametrosSection, QStringLiteral("edtSql"), QString());
+        file.setValue(settings::erpSection, settings::connectionStringKey,
+                      QStringLiteral("Provider=SQLite;Data Source=%1/erp.sqlite").arg(dir.path()));
+        QCOMPARE(runOnce(ini, QDate::currentDate()), exitClean);
+        Files files(dir.path());
+        QVERIFY(files.count("erp", "from lj_venda") > 0);
+        file.setValue(settings::parametrosSection, QStringLiteral("edtSql"), dir.filePath(QStringLiteral("nada.udl")));
+        QCOMPARE(runOnce(ini, QDate::currentDate()), exitStationFailure);
     }
 };
 

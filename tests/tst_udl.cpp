@@ -217,6 +217,13 @@ private Q_SLOTS:
         QTest::newRow("password FreeTDS cannot carry")
             << true << udl(QStringLiteral("Provider=SQLOLEDB;Data Source=srv;User ID=sa;Password=\"Tr0ca};x\""))
             << "A senha (Password) contém a sequência \"};\", que o driver FreeTDS não aceita";
+        QTest::newRow("unquoted Extended Properties")
+            << true
+            << udl(QStringLiteral("Provider=MSDASQL.1;Persist Security Info=True;Password=Tr0ca;Extended "
+                                  "Properties=DRIVER={PostgreSQL Unicode};SERVER=erp;PORT=5432;DATABASE=postos"))
+            << "Extended Properties sem aspas no arquivo %FILE%: SERVER, PORT, DATABASE ficou fora da cadeia ODBC; "
+               "escreva a cadeia inteira entre aspas duplas: Extended Properties=\"DRIVER={...};SERVER=...;PORT=...;"
+               "DATABASE=...\"";
         QTest::newRow("bad timeout") << true
                                      << udl(QStringLiteral(
                                             "Provider=PostgreSQL;Data Source=h;Password=Tr0ca;Connect Timeout=x"))

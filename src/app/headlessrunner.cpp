@@ -7,7 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QFileInfo>
+#include <QDir>
 #include <QTextStream>
 
 namespace carvela {
@@ -57,18 +57,27 @@ void printLogAndSummaries(Integration& integration)
     });
 }
 
+// A .udl named in the settings that is not there: said with its path.
+QString missingConnectionFile(const StationState& state)
+{
+    return QStringLiteral("Arquivo de conexão não encontrado: %1").arg(QDir::toNativeSeparators(state.edtSql()));
+}
+
 } // namespace
 
 int runHeadless(const QString& settingsPath)
 {
     ConsoleDialogs dialogs;
     Integration integration(settingsPath, dialogs);
+    integration.setWindowless(true);
     installSections(integration);
     printLogAndSummaries(integration);
     QObject::connect(&integration.state(), &StationState::captionChanged, &integration,
                      [](const QString& caption) { out() << stamp() << caption << Qt::endl; });
     try {
         integration.FormCreate();
+        if (!integration.hasErpConnection())
+            dialogs.showError(missingConnectionFile(integration.state()));
     } catch (const Failure& failure) {
         dialogs.showError(failure.message());
     }
@@ -79,6 +88,7 @@ int runOnce(const QString& settingsPath, QDate from)
 {
     ConsoleDialogs dialogs;
     Integration integration(settingsPath, dialogs);
+    integration.setWindowless(true);
     installSections(integration);
     printLogAndSummaries(integration);
     // The cycles are driven from here, one after the other.
@@ -87,8 +97,8 @@ int runOnce(const QString& settingsPath, QDate from)
         integration.FormCreate();
         integration.Timer3().stop();
         StationState& state = integration.state();
-        if (!QFileInfo(state.edtSql()).isFile()) {
-            dialogs.inform(QStringLiteral("Informar o arquivo udl do velcor"));
+        if (!integration.hasErpConnection()) {
+            dialogs.showError(missingConnectionFile(state));
             return exitStationFailure;
         }
         integration.Timer3().setInterval(state.seTempo() * 1000);

@@ -1,3 +1,4 @@
+#include "app/connectioncheck.h"
 #include "app/demostation.h"
 #include "app/headlessrunner.h"
 #include "app/uPrincipalAdmin.h"
@@ -33,6 +34,9 @@ const char* const description =
     "                                column), or the program could not start\n"
     "                             2  the station ran, but rows failed (named in the log and the\n"
     "                                summary) or the cloud could not be reached\n"
+    "  --check [--dir DIR]      open each of the four connections and say where it goes and whether\n"
+    "                           it logs in (never a password), read the branch list, show the branch\n"
+    "                           Filial names and its cloud store; exit 0 when all is well, else 1\n"
     "  --demo DIR               create (or reset) a demo station in DIR: Parametros.ini, erp.udl and\n"
     "                           the three databases as SQLite files (pos, erp, cloud)";
 
@@ -62,10 +66,11 @@ int main(int argc, char* argv[])
                                   QStringLiteral("YYYY-MM-DD"));
     const QCommandLineOption demo(QStringLiteral("demo"), QStringLiteral("Create a demo station in DIR."),
                                   QStringLiteral("DIR"));
-    parser.addOptions({help, dirOption, show, headless, once, date, demo});
+    const QCommandLineOption check(QStringLiteral("check"), QStringLiteral("Test the four connections."));
+    parser.addOptions({help, dirOption, show, headless, once, date, demo, check});
     const bool parsed = parser.parse(arguments);
-    const bool windowless =
-        !parsed || parser.isSet(help) || parser.isSet(headless) || parser.isSet(once) || parser.isSet(demo);
+    const bool windowless = !parsed || parser.isSet(help) || parser.isSet(headless) || parser.isSet(once) ||
+                            parser.isSet(demo) || parser.isSet(check);
     // Modes without a window must run where there is no display at all.
     std::unique_ptr<QCoreApplication> app =
         windowless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
@@ -87,6 +92,8 @@ int main(int argc, char* argv[])
         const QString dir = parser.isSet(dirOption) ? QDir(parser.value(dirOption)).absolutePath()
                                                     : QCoreApplication::applicationDirPath();
         const QString settingsPath = settings::filePath(dir);
+        if (parser.isSet(check))
+            return runCheck(settingsPath);
         if (parser.isSet(once)) {
             QDate from = QDate::currentDate();
             if (parser.isSet(date)) {

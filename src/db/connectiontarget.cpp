@@ -2,6 +2,7 @@
 
 #include "core/failure.h"
 
+#include <algorithm>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -340,8 +341,50 @@ ConnectionTarget sqlServerTarget(const Pairs& pairs, const Reporter& report)
     return target;
 }
 
+// Keys an OLE DB init string for MSDASQL holds besides the ODBC string. A key after an unquoted
+// Extended Properties that is none of them is a piece of the ODBC string cut off at its ';'.
+void refuseUnquotedExtendedProperties(const Pairs& pairs, const Reporter& report)
+{
+    static const QStringList oledbKeys = {QStringLiteral("Provider"),
+                                          QStringLiteral("Data Source"),
+                                          QStringLiteral("User ID"),
+                                          QStringLiteral("Password"),
+                                          QStringLiteral("Persist Security Info"),
+                                          QStringLiteral("Initial Catalog"),
+                                          QStringLiteral("Extended Properties"),
+                                          QStringLiteral("Connect Timeout"),
+                                          QStringLiteral("Prompt"),
+                                          QStringLiteral("Location"),
+                                          QStringLiteral("Mode"),
+                                          QStringLiteral("Integrated Security"),
+                                          QStringLiteral("General Timeout"),
+                                          QStringLiteral("OLE DB Services"),
+                                          QStringLiteral("Window Handle"),
+                                          QStringLiteral("Application Name"),
+                                          QStringLiteral("Workstation ID")};
+    bool after = false;
+    QStringList stray;
+    for (const auto& [key, value] : pairs) {
+        const QString k = key.trimmed();
+        if (k.compare(QLatin1String("Extended Properties"), Qt::CaseInsensitive) == 0) {
+            after = true;
+            continue;
+        }
+        const bool known = std::any_of(oledbKeys.cbegin(), oledbKeys.cend(),
+                                       [&](const QString& o) { return o.compare(k, Qt::CaseInsensitive) == 0; });
+        if (after && !known)
+            stray << k;
+    }
+    if (!stray.isEmpty())
+        report.fail(QStringLiteral("Extended Properties sem aspas"),
+                    stray.join(QStringLiteral(", ")) +
+                        QStringLiteral(" ficou fora da cadeia ODBC; escreva a cadeia inteira entre aspas duplas: "
+                                       "Extended Properties=\"DRIVER={...};SERVER=...;PORT=...;DATABASE=...\""));
+}
+
 ConnectionTarget msdasqlTarget(const Pairs& pairs, const Reporter& report)
 {
+    refuseUnquotedExtendedProperties(pairs, report);
     ConnectionTarget target;
     target.engine = ConnectionTarget::Engine::Odbc;
     target.loginTimeoutSeconds = loginTimeout(pairs, report);

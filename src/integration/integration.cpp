@@ -69,6 +69,11 @@ void Integration::FormCreate()
     enableTimer3WithSwitch();
 }
 
+bool Integration::hasErpConnection() const
+{
+    return fileExists(m_state.edtSql()) || (m_windowless && m_state.edtSql().isEmpty());
+}
+
 void Integration::pointErpAtConnectionFile()
 {
     m_conexao.close();
@@ -115,7 +120,7 @@ void Integration::enableTimer3WithSwitch()
 
 void Integration::Timer1Timer()
 {
-    if (m_loadingLists || !fileExists(m_state.edtSql()) || m_lists.isBranchListOpen())
+    if (m_loadingLists || !hasErpConnection() || m_lists.isBranchListOpen())
         return;
     ScopedFlag loading(m_loadingLists);
     try {

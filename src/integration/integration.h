@@ -54,6 +54,14 @@ public:
     // The company of the ERP counters; start-up sets it to 1.
     int companyNumber() const { return m_companyNumber; }
 
+    // Without a window (--once, --headless, --check) a station with no connection file chosen
+    // reaches the ERP through the [conexao] section of the settings file; the window's switch keeps
+    // refusing to start without one.
+    void setWindowless(bool windowless) { m_windowless = windowless; }
+    // Whether the ERP can be reached: the chosen .udl exists, or none is chosen and the station
+    // runs without a window.
+    bool hasErpConnection() const;
+
     // Start-up: company 1, movement date today, the settings file, the connection file, Timer3.
     // An error stops it where it happens and goes to the caller, which shows it; what came before stays.
     void FormCreate();
@@ -147,6 +155,7 @@ private:
     LogFile m_logFile;
     QStringList m_lastLoggedCounts;
     bool m_loadingLists = false;
+    bool m_windowless = false;
     QString m_listError;
 };
 

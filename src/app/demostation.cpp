@@ -83,6 +83,12 @@ void createDatabase(const QString& file, const QStringList& scripts)
 
 } // namespace
 
+QStringList demoStatements(const QString& script)
+{
+    initDemoResources();
+    return statementsOf(withDates(resourceText(script)));
+}
+
 void createDemoStation(const QString& directory)
 {
     initDemoResources();

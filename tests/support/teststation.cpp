@@ -49,7 +49,7 @@ QString TestStation::settingsPath() const
     return settings::filePath(m_dir.path());
 }
 
-void TestStation::start(const QList<std::pair<QString, QString>>& settingsKeys)
+void TestStation::writeFiles(const QList<std::pair<QString, QString>>& settingsKeys)
 {
     const QString udl = m_dir.filePath(QStringLiteral("velcor.udl"));
     writeUdlFile(udl, m_erp.initString());
@@ -65,6 +65,11 @@ void TestStation::start(const QList<std::pair<QString, QString>>& settingsKeys)
     ini.setValue(settings::cloudMovementSection, settings::connectionStringKey, cloudInitString(m_cloud));
     for (const auto& [section, connectionString] : m_connectionOverrides)
         ini.setValue(section, settings::connectionStringKey, connectionString);
+}
+
+void TestStation::start(const QList<std::pair<QString, QString>>& settingsKeys)
+{
+    writeFiles(settingsKeys);
 
     m_integration = std::make_unique<Integration>(settingsPath(), dialogs);
     m_integration->Timer1().stop();

@@ -22,6 +22,9 @@ public:
     // Builds the Integration as the program starts: settings read, lists loaded, switch on.
     // Settings keys given here are written to Parametros.ini first.
     void start(const QList<std::pair<QString, QString>>& settingsKeys = {});
+    // Only writes the station's files (the .udl and Parametros.ini), for the program to run on.
+    void writeFiles(const QList<std::pair<QString, QString>>& settingsKeys = {});
+    QString directory() const { return m_dir.path(); }
     // The settings section of a connection, written before start() (e.g. a cloud that is down).
     void overrideConnection(const QString& section, const QString& connectionString);
 

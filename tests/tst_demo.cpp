@@ -236,6 +236,8 @@ private Q_SLOTS:
         QVERIFY(files.count("erp", "from lj_venda") > 0);
         file.setValue(settings::parametrosSection, QStringLiteral("edtSql"), dir.filePath(QStringLiteral("nada.udl")));
         QCOMPARE(runOnce(ini, QDate::currentDate()), exitStationFailure);
+        QCOMPARE(runHeadless(ini), exitStationFailure); // no cycle goes to [conexao] instead
+        QCOMPARE(runCheck(ini), exitStationFailure);
     }
 };
 

@@ -84,6 +84,11 @@ private Q_SLOTS:
         const QString mov = s.cloud().driverName() == QLatin1String("QSQLITE") ? QStringLiteral("mov_bancario")
                                                                                : QStringLiteral("velcor.mov_bancario");
         const int pendingMovements = count(s.cloud(), mov + " where id_empresa = 11 and atualizado is null");
+        QSet<int> markedBefore;
+        for (const QVariantMap& row :
+             test::selectAll(s.cloud(), QStringLiteral("select idmovimento from %1 where atualizado = 'S'").arg(mov)))
+            markedBefore << row.value("idmovimento").toInt();
+        const int otherStore = count(s.cloud(), mov + " where id_empresa <> 11 and atualizado is null");
         const QDate today = QDate::currentDate();
 
         const Run first = runProgram(s, today.addDays(-3));
@@ -123,17 +128,17 @@ private Q_SLOTS:
                      2);
             QCOMPARE(count(s.erp(), "lj_sequencial where sequencial = (select max(id) from capagar)"), 1);
             // A bank movement is marked exactly when its ERP row exists.
-            QSet<int> marked;
+            QSet<int> markedNow;
             for (const QVariantMap& row : test::selectAll(
-                     s.cloud(),
-                     QStringLiteral("select idmovimento from %1 where id_empresa = 11 and atualizado = 'S'").arg(mov)))
-                marked << row.value("idmovimento").toInt();
+                     s.cloud(), QStringLiteral("select idmovimento from %1 where atualizado = 'S'").arg(mov)))
+                markedNow << row.value("idmovimento").toInt();
+            markedNow.subtract(markedBefore);
             QSet<int> copied;
             for (const QVariantMap& row : test::selectAll(s.erp(), "select idmovnuvens from contacorrente"))
                 copied << row.value("idmovnuvens").toInt();
-            QVERIFY(copied.size() == pendingMovements);
-            QVERIFY(marked.contains(copied));
-            QCOMPARE(count(s.cloud(), mov + " where id_empresa = 11 and atualizado is null"), 0);
+            QCOMPARE(copied.size(), pendingMovements);
+            QCOMPARE(markedNow, copied); // marked exactly when copied, both ways
+            QCOMPARE(count(s.cloud(), mov + " where id_empresa <> 11 and atualizado is null"), otherStore);
         };
         checkErp();
 
@@ -153,12 +158,18 @@ private Q_SLOTS:
                                 "totparcelas = 4"),
                  4);
         const QVariantMap movement = test::selectOne(
-            s.erp(), "select descricao from contacorrente where idmovnuvens = (select min(idmovnuvens) from "
-                     "contacorrente)");
-        QVERIFY(!movement.value("descricao").toString().isEmpty());
+            s.erp(), "select idmovnuvens, descricao, valor from contacorrente where idmovnuvens = (select "
+                     "min(idmovnuvens) from contacorrente)");
+        const QVariantMap cloudMovement = test::selectOne(
+            s.cloud(), QStringLiteral("select historico_lancamento, valor_lancamento from %1 where idmovimento = %2")
+                           .arg(mov, movement.value("idmovnuvens").toString()));
+        QCOMPARE(movement.value("descricao").toString(), cloudMovement.value("historico_lancamento").toString());
+        QCOMPARE(movement.value("valor").toDouble(), cloudMovement.value("valor_lancamento").toDouble());
 
         // The summaries count what the rows show.
         QCOMPARE(insertedBySummaries(first.out, "Clientes"), count(s.erp(), "clientes"));
+        QCOMPARE(insertedBySummaries(first.out, "Fornecedores"), count(s.erp(), "fornecedores"));
+        QCOMPARE(insertedBySummaries(first.out, "Produtos"), count(s.erp(), "lj_produtos"));
         QCOMPARE(insertedBySummaries(first.out, "Vendas"), count(s.erp(), "lj_venda"));
         QCOMPARE(insertedBySummaries(first.out, "Entradas Comb") + insertedBySummaries(first.out, "Entradas Div"),
                  count(s.erp(), "lj_entradas"));

@@ -221,7 +221,7 @@ private Q_SLOTS:
             << true
             << udl(QStringLiteral("Provider=MSDASQL.1;Persist Security Info=True;Password=Tr0ca;Extended "
                                   "Properties=DRIVER={PostgreSQL Unicode};SERVER=erp;PORT=5432;DATABASE=postos"))
-            << "Extended Properties sem aspas no arquivo %FILE%: SERVER, PORT, DATABASE ficou fora da cadeia ODBC; "
+            << "Extended Properties sem aspas no arquivo %FILE%: SERVER, PORT, DATABASE ficaram fora da cadeia ODBC; "
                "escreva a cadeia inteira entre aspas duplas: Extended Properties=\"DRIVER={...};SERVER=...;PORT=...;"
                "DATABASE=...\"";
         QTest::newRow("bad timeout") << true

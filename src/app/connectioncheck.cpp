@@ -100,7 +100,7 @@ int runCheck(const QString& settingsPath)
             store.close();
         }
     } catch (const Failure& failure) {
-        report(QStringLiteral("Filial"), false, oneLine(failure.message()));
+        report(QStringLiteral("Listas"), false, oneLine(failure.message()));
     }
     return allWell ? exitClean : exitStationFailure;
 }

@@ -76,8 +76,11 @@ int runHeadless(const QString& settingsPath)
                      [](const QString& caption) { out() << stamp() << caption << Qt::endl; });
     try {
         integration.FormCreate();
-        if (!integration.hasErpConnection())
+        // A connection file named but missing: no cycle may go to another ERP instead.
+        if (!integration.hasErpConnection()) {
             dialogs.showError(missingConnectionFile(integration.state()));
+            return exitStationFailure;
+        }
     } catch (const Failure& failure) {
         dialogs.showError(failure.message());
     }

@@ -378,7 +378,8 @@ void refuseUnquotedExtendedProperties(const Pairs& pairs, const Reporter& report
     if (!stray.isEmpty())
         report.fail(QStringLiteral("Extended Properties sem aspas"),
                     stray.join(QStringLiteral(", ")) +
-                        QStringLiteral(" ficou fora da cadeia ODBC; escreva a cadeia inteira entre aspas duplas: "
+                        (stray.size() == 1 ? QStringLiteral(" ficou") : QStringLiteral(" ficaram")) +
+                        QStringLiteral(" fora da cadeia ODBC; escreva a cadeia inteira entre aspas duplas: "
                                        "Extended Properties=\"DRIVER={...};SERVER=...;PORT=...;DATABASE=...\""));
 }
 

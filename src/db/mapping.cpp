@@ -209,6 +209,13 @@ QString rowFailureText(const QString& table, const QString& rowIdentity, const Q
     return QStringLiteral("%1, %2, coluna %3: %4").arg(table, rowIdentity, column, what);
 }
 
+int wholeNumberOf(const QString& text, const QString& table, const QString& rowIdentity, const QString& column)
+{
+    if (const auto number = convert::parseWholeNumber(text))
+        return *number;
+    throw RowFailure(rowFailureText(table, rowIdentity, column, convert::invalidIntegerMessage(text)));
+}
+
 void postRow(Query& target, const QString& table, const QString& rowIdentity)
 {
     try {

@@ -92,6 +92,9 @@ MappingRow key(const char* column);
 
 // "clientes, código 7 (Ana), coluna DataCadastro: <what>": a row failure as the operator reads it.
 QString rowFailureText(const QString& table, const QString& rowIdentity, const QString& column, const QString& what);
+// A key of the row as a whole number; a RowFailure naming the table, the row and the column when
+// the text is none.
+int wholeNumberOf(const QString& text, const QString& table, const QString& rowIdentity, const QString& column);
 
 // Sets, in the table's order, every row that applies to the target's row being appended
 // (inserting) or edited. A value that does not convert is a RowFailure that names the table, the

@@ -8,8 +8,8 @@ const Mapping& fuelItemMapping()
 {
     static const Mapping mapping = {
         constant("idempresa", 1),
-        computed("idloja", entryStore),
-        computed("idEntrada", entryNumberOf),
+        computed("idloja", movementStore),
+        computed("idEntrada", movementNumber),
         toIntOr("Item", "numero", 1),
         text("IdReferencia", "cod_combustivel"),
         text("Cancelado", "cancelado"),

@@ -34,13 +34,10 @@ void copyMasterTable(Integration& integration, const MasterTable& t)
         const QString code = t.source.asString(t.codeColumn);
         writeUnit(integration, [&] {
             const QString identity = rowIdentity(code, name);
-            const auto key = convert::parseWholeNumber(code);
-            if (!key)
-                throw RowFailure(
-                    rowFailureText(t.table, identity, t.keyParameter, convert::invalidIntegerMessage(code)));
+            const int key = wholeNumberOf(code, t.table, identity, t.keyParameter);
             SectionRow row(integration, t.source, t.target);
-            return keyedUpsert(t.mapping, row, t.keyParameter, *key, t.table, identity) ? Written::Inserted
-                                                                                        : Written::Updated;
+            return keyedUpsert(t.mapping, row, t.keyParameter, key, t.table, identity) ? Written::Inserted
+                                                                                       : Written::Updated;
         });
     }
     state.setCaption(StationState::restingCaption);

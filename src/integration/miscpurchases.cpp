@@ -11,8 +11,8 @@ const Mapping& miscItemMapping()
 {
     static const Mapping mapping = {
         constant("idempresa", 1),
-        computed("idloja", entryStore),
-        computed("idEntrada", entryNumberOf),
+        computed("idloja", movementStore),
+        computed("idEntrada", movementNumber),
         toInt("Item", "numero"),
         text("IdReferencia", "cod_produto"),
         text("Cancelado", "cancelado"),

@@ -114,11 +114,8 @@ int CreatePayables(Integration& integration, const QString& purchaseCode, const 
                 .arg(q.s_apagar.asString(QStringLiteral("codigo")), q.s_apagar.asString(QStringLiteral("numero")),
                      q.s_apagar.asString(QStringLiteral("DocParcela")));
         const auto wholeNumber = [&](const char* column, const char* target) {
-            const QString text = q.s_apagar.asString(QString::fromLatin1(column));
-            if (const auto number = convert::parseWholeNumber(text))
-                return *number;
-            throw RowFailure(rowFailureText(QStringLiteral("capagar"), identity, QString::fromLatin1(target),
-                                            convert::invalidIntegerMessage(text)));
+            return wholeNumberOf(q.s_apagar.asString(QString::fromLatin1(column)), QStringLiteral("capagar"), identity,
+                                 QString::fromLatin1(target));
         };
         q.c_apagar.close();
         q.c_apagar.setParam(QStringLiteral("idfilial"), wholeNumber("cod_empresa", "idfilial"));

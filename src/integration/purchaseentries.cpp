@@ -11,16 +11,6 @@
 
 namespace carvela {
 
-QVariant entryStore(RowContext& row)
-{
-    return EntryRow::of(row).store;
-}
-
-QVariant entryNumberOf(RowContext& row)
-{
-    return EntryRow::of(row).entryNumber;
-}
-
 namespace {
 
 // The date of the fuel movement book when it converts, else the issue date: the one failure a
@@ -82,7 +72,7 @@ const Mapping& fuelEntryMapping()
     static const Mapping mapping = {
         constant("Idempresa", 1),
         toInt("Idloja", "cod_empresa"),
-        computed("identrada", entryNumberOf),
+        computed("identrada", movementNumber),
         text("codigoref", "Codigo"),
         isoDate("dataCadastro", "dt_emissao"),
         computed("DataEmissao", issueDate),
@@ -172,12 +162,10 @@ void copyPurchases(Integration& integration, const PurchaseKind& kind)
         int titles = 0;
         const bool written = writeUnit(integration, [&] {
             const QString identity = QStringLiteral("entrada Posto: ") + key;
-            const auto store = convert::parseWholeNumber(storeCode);
-            if (!store)
-                throw RowFailure(rowFailureText(QStringLiteral("lj_entradas"), identity, QStringLiteral("Idloja"),
-                                                convert::invalidIntegerMessage(storeCode)));
+            const int store =
+                wholeNumberOf(storeCode, QStringLiteral("lj_entradas"), identity, QStringLiteral("Idloja"));
             q.c_entradas.close();
-            q.c_entradas.setParam(QStringLiteral("idloja"), *store);
+            q.c_entradas.setParam(QStringLiteral("idloja"), store);
             q.c_entradas.setParam(QStringLiteral("codigoref"), code);
             q.c_entradas.open();
             if (!q.c_entradas.isEmpty())
@@ -192,8 +180,8 @@ void copyPurchases(Integration& integration, const PurchaseKind& kind)
                 throw RowFailure(QStringLiteral("lj_entradas, %1: %2").arg(identity, failure.message()));
             }
             // Drawn inside the unit: an entry that fails gives its number back.
-            EntryRow entry(integration, q.s_entradas, q.c_entradas, *store,
-                           NextFreeEntryNumber(integration.conexao(), *store, integration.companyNumber()));
+            MovementRow entry(integration, q.s_entradas, q.c_entradas, store,
+                              NextFreeEntryNumber(integration.conexao(), store, integration.companyNumber()));
             q.c_entradas.append();
             writeMapping(kind.header, entry, true, QStringLiteral("lj_entradas"), identity);
             postRow(q.c_entradas, QStringLiteral("lj_entradas"), identity);
@@ -204,7 +192,7 @@ void copyPurchases(Integration& integration, const PurchaseKind& kind)
                 const QString itemIdentity =
                     identity + QStringLiteral(", item ") + q.s_entradasitem.asString(QStringLiteral("numero"));
                 q.c_entradasitem.append();
-                EntryRow item(integration, q.s_entradasitem, q.c_entradasitem, *store, entry.entryNumber);
+                MovementRow item(integration, q.s_entradasitem, q.c_entradasitem, store, entry.number);
                 writeMapping(kind.item, item, true, QStringLiteral("lj_entradasitem"), itemIdentity);
                 postRow(q.c_entradasitem, QStringLiteral("lj_entradasitem"), itemIdentity);
                 ++items;

@@ -7,25 +7,6 @@ namespace carvela {
 
 class Integration;
 
-// A purchase entry being written: its ERP store and the number NextEntryNumber gave it, which its
-// header and its items carry; its key (as the captions show it) names it in errors.
-struct EntryRow : SectionRow {
-    EntryRow(Integration& integration, const Query& source, Query& target, int store, int entryNumber)
-        : SectionRow(integration, source, target)
-        , store(store)
-        , entryNumber(entryNumber)
-    {
-    }
-    static EntryRow& of(RowContext& row) { return dynamic_cast<EntryRow&>(row); }
-
-    int store;
-    int entryNumber;
-};
-
-// The entry's store and number, for the rows of its header and items.
-QVariant entryStore(RowContext& row);
-QVariant entryNumberOf(RowContext& row);
-
 // What tells the fuel and the miscellaneous purchase sections apart; the steps are the same.
 struct PurchaseKind {
     QString label;            // "Entradas Comb", "Entradas Div"

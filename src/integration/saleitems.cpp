@@ -31,8 +31,8 @@ const Mapping& saleItemMapping()
 {
     static const Mapping mapping = {
         constant("idempresa", 1),
-        computed("idloja", [](RowContext& row) { return QVariant(SaleRow::of(row).store); }),
-        computed("idvenda", [](RowContext& row) { return QVariant(SaleRow::of(row).saleNumber); }),
+        computed("idloja", movementStore),
+        computed("idvenda", movementNumber),
         text("Item", "numero"),
         // The product's key as the Products section gives it (the last 15 characters).
         right("IdReferencia", "cod_produto", 15),
@@ -69,7 +69,7 @@ const Mapping& saleItemMapping()
     return mapping;
 }
 
-int ImportSaleItems(Integration& integration, const SaleRow& sale, int& productsBrought)
+int ImportSaleItems(Integration& integration, const MovementRow& sale, int& productsBrought)
 {
     NamedQueries& q = integration.queries();
     q.c_Vendasitem.close();
@@ -88,7 +88,7 @@ int ImportSaleItems(Integration& integration, const SaleRow& sale, int& products
             throw RowFailure(QStringLiteral("lj_vendaitem, %1: %2").arg(identity, failure.message()));
         }
         q.c_Vendasitem.append();
-        SaleRow item(integration, q.s_vendasitem, q.c_Vendasitem, sale.store, sale.saleNumber);
+        MovementRow item(integration, q.s_vendasitem, q.c_Vendasitem, sale.store, sale.number);
         item.now = sale.now;
         writeMapping(saleItemMapping(), item, true, QStringLiteral("lj_vendaitem"), identity);
         postRow(q.c_Vendasitem, QStringLiteral("lj_vendaitem"), identity);

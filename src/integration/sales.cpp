@@ -12,11 +12,6 @@
 namespace carvela {
 namespace {
 
-QVariant saleNumber(RowContext& row)
-{
-    return SaleRow::of(row).saleNumber;
-}
-
 // A seller code of blanks is seller 1; otherwise the code as read, 1 when it is no number.
 QVariant seller(RowContext& row)
 {
@@ -64,7 +59,7 @@ const Mapping& saleMapping()
     static const Mapping mapping = {
         constant("Idempresa", 1),
         toInt("Idloja", "cod_empresa"),
-        computed("idvenda", saleNumber),
+        computed("idvenda", movementNumber),
         constant("Seq", 1),
         text("Cod_pdv", "Cod_pdv"),
         text("Seq_Caixa_Pdv", "Seq_Caixa"),
@@ -142,12 +137,9 @@ void ImportSales(Integration& integration)
         const bool written = writeUnit(integration, [&] {
             const QString identity = QStringLiteral("venda ") + key;
             const QString storeCode = q.s_vendas.asString(QStringLiteral("cod_empresa"));
-            const auto store = convert::parseWholeNumber(storeCode);
-            if (!store)
-                throw RowFailure(rowFailureText(QStringLiteral("lj_venda"), identity, QStringLiteral("Idloja"),
-                                                convert::invalidIntegerMessage(storeCode)));
+            const int store = wholeNumberOf(storeCode, QStringLiteral("lj_venda"), identity, QStringLiteral("Idloja"));
             q.c_Vendas.close();
-            q.c_Vendas.setParam(QStringLiteral("idloja"), *store);
+            q.c_Vendas.setParam(QStringLiteral("idloja"), store);
             q.c_Vendas.setParam(QStringLiteral("Cod_pdv"), q.s_vendas.asString(QStringLiteral("Cod_pdv")));
             q.c_Vendas.setParam(QStringLiteral("Seq_Caixa_Pdv"), q.s_vendas.asString(QStringLiteral("Seq_Caixa")));
             q.c_Vendas.setParam(QStringLiteral("Sequencial_Pdv"), q.s_vendas.asString(QStringLiteral("Sequencial")));
@@ -164,8 +156,8 @@ void ImportSales(Integration& integration)
                 throw RowFailure(QStringLiteral("lj_venda, %1: %2").arg(identity, failure.message()));
             }
             // Drawn inside the unit: a sale that fails gives its number back.
-            SaleRow sale(integration, q.s_vendas, q.c_Vendas, *store,
-                         NextFreeSaleNumber(integration.conexao(), *store));
+            MovementRow sale(integration, q.s_vendas, q.c_Vendas, store,
+                             NextFreeSaleNumber(integration.conexao(), store));
             sale.key = key;
             q.c_Vendas.append();
             writeMapping(saleMapping(), sale, true, QStringLiteral("lj_venda"), identity);

@@ -1,4 +1,6 @@
 #include "core/failure.h"
+#include "core/inifile.h"
+#include "core/settings.h"
 #include "fixtures/builders.h"
 #include "integration/customers.h"
 #include "integration/masterbycode.h"
@@ -238,6 +240,44 @@ private Q_SLOTS:
         QCOMPARE(erpCount(s, "lj_produtos where idreferencia = '5'"), 1);
         QCOMPARE(erpCount(s, "ivgrupo where idgrupo = 9"), 0);
         QCOMPARE(erpCount(s, "lj_referbar where idreferencia in ('3', '4')"), 0);
+    }
+
+    // With [Carvela] SomenteAlterados=1 a master row whose values are those of the ERP is not
+    // written: its change time stays; a row that changed is written as always.
+    void writeOnlyWhatChanged()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        TestStation s(engine, QStringLiteral("changed"));
+        test::insertRow(s.pos(), "clientes", {{"codigo", "1"}, {"nome", "Um"}, {"numero", "S/N"}});
+        test::insertRow(s.pos(), "clientes", {{"codigo", "2"}, {"nome", "Dois"}});
+        test::insertRow(s.pos(), "produtos", {{"codigo", "10"}, {"descricao", "GASOLINA"}, {"cod_grupo", "01"}});
+        IniFile(s.settingsPath())
+            .setValue(settings::carvelaSection, settings::writeOnlyChangedKey, QStringLiteral("1"));
+        s.start();
+        Integration& i = s.integration();
+        ImportCustomers(i);
+        ImportProducts(i);
+        test::exec(s.erp(), "update clientes set dataatualizacao = '2020-01-02 03:04:05'");
+        test::exec(s.erp(), "update lj_produtos set dataalteracao = '2020-01-02 03:04:05'");
+        test::exec(s.pos(), "update clientes set nome = 'Dois Novo' where codigo = '2'");
+
+        i.summary() = CycleSummary{};
+        ImportCustomers(i);
+        ImportProducts(i);
+        QCOMPARE(i.summary().find("Clientes")->existing, 1);
+        QCOMPARE(i.summary().find("Clientes")->updated, 1);
+        QCOMPARE(i.summary().find("Produtos")->existing, 1);
+        QCOMPARE(dateOf(erpRow(s, "select dataatualizacao from clientes where idcliente = 1").value("dataatualizacao")),
+                 QDate(2020, 1, 2));
+        QCOMPARE(dateOf(erpRow(s, "select dataatualizacao from clientes where idcliente = 2").value("dataatualizacao")),
+                 QDate::currentDate());
+        QCOMPARE(erpRow(s, "select nomecliente from clientes where idcliente = 2").value("nomecliente").toString(),
+                 QStringLiteral("Dois Novo"));
+        QCOMPARE(dateOf(erpRow(s, "select dataalteracao from lj_produtos").value("dataalteracao")), QDate(2020, 1, 2));
+        // A value changed in the ERP is put back, as every cycle does.
+        test::exec(s.erp(), "update lj_produtos set prc1 = 9.9");
+        ImportProducts(i);
+        QCOMPARE(erpRow(s, "select prc1 from lj_produtos").value("prc1").toDouble(), 0.0);
     }
 
     void groupAndBrandRoutines()

@@ -61,6 +61,11 @@ void readAtStartup(const QString& path, StationState& state)
     state.setRsAtiva(convert::settingToIntOr(ini.value(parametrosSection, rsAtivaKey), 0) != 0);
 }
 
+bool writeOnlyChanged(const QString& path)
+{
+    return IniFile(path).value(carvelaSection, writeOnlyChangedKey) == one;
+}
+
 int readFilialForLists(const QString& path)
 {
     return convert::settingToIntOr(IniFile(path).value(parametrosSection, filialKey, one), 1);

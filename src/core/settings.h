@@ -62,5 +62,12 @@ inline constexpr QLatin1String defaultCloudMovementConnection{
     "Provider=PostgreSQL;Data Source=192.168.0.20;Port=5432;Initial Catalog=postgres;"
     "User ID=integrad;Password=M0v@Banc024"};
 
+// [Carvela] SomenteAlterados=1: a master row is written only when a value other than the current
+// time or date differs from the ERP row. Off (missing, or anything but "1"), every customer,
+// supplier and product is rewritten on every cycle. Never written by "Salvar Parametros".
+inline constexpr QLatin1String carvelaSection{"Carvela"};
+inline constexpr QLatin1String writeOnlyChangedKey{"SomenteAlterados"};
+bool writeOnlyChanged(const QString& path);
+
 } // namespace settings
 } // namespace carvela

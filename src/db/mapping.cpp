@@ -225,8 +225,8 @@ void postRow(Query& target, const QString& table, const QString& rowIdentity)
     }
 }
 
-bool keyedUpsert(const Mapping& mapping, RowContext& ctx, const QString& keyParameter, const QVariant& key,
-                 const QString& table, const QString& rowIdentity)
+Upserted keyedUpsert(const Mapping& mapping, RowContext& ctx, const QString& keyParameter, const QVariant& key,
+                     const QString& table, const QString& rowIdentity, bool onlyWhenChanged)
 {
     ctx.target.close();
     ctx.target.setParam(keyParameter, key);
@@ -237,8 +237,18 @@ bool keyedUpsert(const Mapping& mapping, RowContext& ctx, const QString& keyPara
     else
         ctx.target.edit();
     writeMapping(mapping, ctx, inserting, table, rowIdentity);
+    if (!inserting && onlyWhenChanged) {
+        QStringList times;
+        for (const MappingRow& r : mapping)
+            if (r.conversion == Conversion::Now || r.conversion == Conversion::Today)
+                times << r.column;
+        if (!ctx.target.changesDiffer(times)) {
+            ctx.target.cancel();
+            return Upserted::Unchanged;
+        }
+    }
     postRow(ctx.target, table, rowIdentity);
-    return inserting;
+    return inserting ? Upserted::Inserted : Upserted::Updated;
 }
 
 } // namespace carvela

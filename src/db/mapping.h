@@ -106,9 +106,14 @@ void writeMapping(const Mapping& mapping, RowContext& row, bool inserting, const
 // and the source row.
 void postRow(Query& target, const QString& table, const QString& rowIdentity);
 
+// What a keyed upsert did.
+enum class Upserted { Inserted, Updated, Unchanged };
+
 // The keyed upsert of the master data: close the target, set its key parameter, open it; with no
-// row append (insert-only rows too), else edit; write the mapping; post. True when it inserted.
-bool keyedUpsert(const Mapping& mapping, RowContext& row, const QString& keyParameter, const QVariant& key,
-                 const QString& table, const QString& rowIdentity);
+// row append (insert-only rows too), else edit; write the mapping; post. With onlyWhenChanged, an
+// existing row whose values (the current time and date aside) are those the mapping gives is left
+// as it is, unwritten.
+Upserted keyedUpsert(const Mapping& mapping, RowContext& row, const QString& keyParameter, const QVariant& key,
+                     const QString& table, const QString& rowIdentity, bool onlyWhenChanged = false);
 
 } // namespace carvela

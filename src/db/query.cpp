@@ -406,6 +406,61 @@ void Query::setNull(const QString& name)
     setValue(name, QVariant(QMetaType::fromType<QString>()));
 }
 
+namespace {
+
+QDateTime storedDateTime(const QVariant& v)
+{
+    if (v.typeId() == QMetaType::QDateTime)
+        return v.toDateTime();
+    if (v.typeId() == QMetaType::QDate)
+        return v.toDate().startOfDay();
+    const QString text = v.toString().trimmed().replace(u'T', u' ');
+    for (const char* format : {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd"}) {
+        const QString f = QString::fromLatin1(format);
+        const QDateTime dt = QDateTime::fromString(text.left(f.size()), f);
+        if (dt.isValid())
+            return dt;
+    }
+    return {};
+}
+
+bool sameValue(const QVariant& stored, const QVariant& written)
+{
+    if (stored.isNull() || written.isNull())
+        return stored.isNull() && written.isNull();
+    switch (written.typeId()) {
+    case QMetaType::QDate:
+        return storedDateTime(stored).date() == written.toDate();
+    case QMetaType::QDateTime:
+        return storedDateTime(stored) == written.toDateTime();
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Double: {
+        bool ok = false;
+        const double number = stored.toDouble(&ok);
+        return ok && qAbs(number - written.toDouble()) < 1e-9;
+    }
+    default:
+        return stored.toString() == written.toString();
+    }
+}
+
+} // namespace
+
+bool Query::changesDiffer(const QStringList& ignored) const
+{
+    if (m_state != State::Edit)
+        return true;
+    for (const Change& change : m_changes) {
+        if (ignored.contains(change.column, Qt::CaseInsensitive))
+            continue;
+        const int column = columnIndex(change.column);
+        if (column < 0 || !sameValue(m_rows[m_current][column], change.value))
+            return true;
+    }
+    return false;
+}
+
 void Query::cancel()
 {
     m_state = State::Browse;

@@ -77,6 +77,9 @@ public:
     void setNull(const QString& name);
     void post();
     void cancel();
+    // While editing: whether any value set differs from the row as the database holds it, the
+    // columns named in ignored aside. Numbers compare as numbers, dates by their date (and time).
+    bool changesDiffer(const QStringList& ignored) const;
     bool isWriting() const { return m_state != State::Browse; }
 
     // --- master and detail: the detail runs again (close, bind, open) whenever the master moves

@@ -62,6 +62,7 @@ void Integration::FormCreate()
 {
     m_companyNumber = 1;
     m_state.setMovementDate(QDate::currentDate());
+    m_writeOnlyChanged = settings::writeOnlyChanged(m_settingsPath);
     settings::readAtStartup(m_settingsPath, m_state);
     if (fileExists(m_state.edtSql()))
         pointErpAtConnectionFile();

@@ -96,6 +96,10 @@ public:
     // movement date.
     void reportBankFailure(const QString& message);
 
+    // Whether a master row is written only when a value differs from the ERP's (an integrator's
+    // choice in Parametros.ini; off, every row is rewritten on every cycle).
+    bool writeOnlyChanged() const { return m_writeOnlyChanged; }
+
     // carvela.log beside the settings file: every log entry and every cycle summary.
     LogFile& logFile() { return m_logFile; }
 
@@ -156,6 +160,7 @@ private:
     QStringList m_lastLoggedCounts;
     bool m_loadingLists = false;
     bool m_windowless = false;
+    bool m_writeOnlyChanged = false;
     QString m_listError;
 };
 

@@ -18,6 +18,7 @@ void copyMasterTable(Integration& integration, const MasterTable& t)
 {
     StationState& state = integration.state();
     integration.setSectionLabel(t.label);
+    integration.beginSummarySection(t.label);
     state.setCaption(t.openingCaption);
     StationState::letMessagesRun();
 
@@ -36,8 +37,8 @@ void copyMasterTable(Integration& integration, const MasterTable& t)
             const QString identity = rowIdentity(code, name);
             const int key = wholeNumberOf(code, t.table, identity, t.keyParameter);
             SectionRow row(integration, t.source, t.target);
-            return keyedUpsert(t.mapping, row, t.keyParameter, key, t.table, identity) ? Written::Inserted
-                                                                                       : Written::Updated;
+            return written(
+                keyedUpsert(t.mapping, row, t.keyParameter, key, t.table, identity, integration.writeOnlyChanged()));
         });
     }
     state.setCaption(StationState::restingCaption);

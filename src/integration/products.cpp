@@ -144,6 +144,7 @@ void ImportProducts(Integration& integration)
     StationState& state = integration.state();
     NamedQueries& q = integration.queries();
     integration.setSectionLabel(QStringLiteral("Produtos"));
+    integration.beginSummarySection(QStringLiteral("Produtos"));
     state.setCaption(QStringLiteral("Abrindo tabelas de produtos"));
     StationState::letMessagesRun();
 
@@ -162,10 +163,11 @@ void ImportProducts(Integration& integration)
 
         // The product, with the group, brand and barcode rows its insert brings in, is one unit.
         writeUnit(integration, [&] {
-            const bool inserted = keyedUpsert(productMapping(), row, QStringLiteral("idreferencia"), row.key,
-                                              QStringLiteral("lj_produtos"), rowIdentity(code, description));
+            const Upserted upserted = keyedUpsert(productMapping(), row, QStringLiteral("idreferencia"), row.key,
+                                                  QStringLiteral("lj_produtos"), rowIdentity(code, description),
+                                                  integration.writeOnlyChanged());
             ensureBarcode(integration, row);
-            return inserted ? Written::Inserted : Written::Updated;
+            return written(upserted);
         });
     }
     state.setCaption(StationState::restingCaption);

@@ -6,6 +6,19 @@
 
 namespace carvela {
 
+Written written(Upserted upserted)
+{
+    switch (upserted) {
+    case Upserted::Inserted:
+        return Written::Inserted;
+    case Upserted::Updated:
+        return Written::Updated;
+    case Upserted::Unchanged:
+        break;
+    }
+    return Written::AlreadyThere;
+}
+
 bool writeUnit(Integration& integration, const std::function<Written()>& write)
 {
     ++integration.sectionCounts().read;

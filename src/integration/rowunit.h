@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/mapping.h"
+
 #include <functional>
 
 namespace carvela {
@@ -8,6 +10,8 @@ class Integration;
 
 // What writing one source row did to the ERP.
 enum class Written { Inserted, Updated, AlreadyThere };
+// A keyed upsert's outcome as the summary counts it: a row left unchanged is already there.
+Written written(Upserted upserted);
 
 // Writes one source row of the running section as one ERP unit (a transaction on conexao): the row
 // and everything its writing brings in (a product's group, brand and barcode). A row failure rolls

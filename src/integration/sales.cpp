@@ -110,6 +110,7 @@ void ImportSales(Integration& integration)
     StationState& state = integration.state();
     NamedQueries& q = integration.queries();
     integration.setSectionLabel(QStringLiteral("Vendas"));
+    integration.beginSummarySection(QStringLiteral("Vendas"));
     state.setCaption(QStringLiteral("Abrindo tabela de vendas!"));
     StationState::letMessagesRun();
 

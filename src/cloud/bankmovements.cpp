@@ -5,6 +5,10 @@
 #include "db/connection.h"
 #include "db/referencelists.h"
 
+#include <algorithm>
+#include <limits>
+#include <QSet>
+
 namespace carvela {
 namespace {
 
@@ -77,9 +81,10 @@ BankMovementImport::BankMovementImport(Connection& erp, Connection& conServer, C
                    QStringLiteral(" where idmovimento = :id")});
     z_udpM.declareParam(QStringLiteral("id"), Query::ParamType::Int32);
     QyApoio.setTarget(QStringLiteral("ContaCorrente"));
-    c_movimento.setSql({QStringLiteral("SELECT COUNT(*) AS n FROM ContaCorrente"),
-                        QStringLiteral(" WHERE IdmovNuvens = :idmovimento")});
-    c_movimento.declareParam(QStringLiteral("idmovimento"), Query::ParamType::Int32);
+    c_movimento.setSql({QStringLiteral("SELECT IdmovNuvens AS id FROM ContaCorrente"),
+                        QStringLiteral(" WHERE IdmovNuvens BETWEEN :menor AND :maior")});
+    c_movimento.declareParam(QStringLiteral("menor"), Query::ParamType::Int32);
+    c_movimento.declareParam(QStringLiteral("maior"), Query::ParamType::Int32);
 }
 
 const Mapping& BankMovementImport::movementMapping()
@@ -158,7 +163,25 @@ int BankMovementImport::storeOf(const QVariantMap& branch)
 
 void BankMovementImport::copy(StationState& state, BankCounts& counts, const RowFailed& rowFailed)
 {
-    for (; !z_apoioM.eof(); z_apoioM.next()) {
+    // The movements the ERP holds already (a mark that failed after its row was posted): found in
+    // one statement for the run, so that they are only marked now, never copied twice.
+    int lowest = std::numeric_limits<int>::max();
+    int highest = std::numeric_limits<int>::min();
+    for (z_apoioM.first(); !z_apoioM.eof(); z_apoioM.next()) {
+        const int movement = z_apoioM.asInt(QStringLiteral("idmovimento"));
+        lowest = std::min(lowest, movement);
+        highest = std::max(highest, movement);
+    }
+    QSet<int> present;
+    c_movimento.close();
+    c_movimento.setParam(QStringLiteral("menor"), lowest);
+    c_movimento.setParam(QStringLiteral("maior"), highest);
+    c_movimento.open();
+    for (; !c_movimento.eof(); c_movimento.next())
+        present << c_movimento.asInt(QStringLiteral("id"));
+    c_movimento.close();
+
+    for (z_apoioM.first(); !z_apoioM.eof(); z_apoioM.next()) {
         const int movement = z_apoioM.asInt(QStringLiteral("idmovimento"));
         // Refused once in this cycle, it is left for the next: the later imports of the same cycle
         // would meet the same refusal.
@@ -168,12 +191,7 @@ void BankMovementImport::copy(StationState& state, BankCounts& counts, const Row
         bool inserted = false;
         try {
             Transaction unit(m_erp);
-            // A movement whose mark failed after its row was posted is in the ERP already: it is
-            // only marked now, never copied twice.
-            c_movimento.close();
-            c_movimento.setParam(QStringLiteral("idmovimento"), movement);
-            c_movimento.open();
-            if (c_movimento.asInt(QStringLiteral("n")) == 0) {
+            if (!present.contains(movement)) {
                 QyApoio.append();
                 RowContext row(state, z_apoioM, QyApoio);
                 const QString identity = QStringLiteral("movimento %1").arg(movement);

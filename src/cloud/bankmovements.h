@@ -40,7 +40,7 @@ public:
     Query z_apoioM;
     Query z_udpM;
     Query QyApoio;
-    Query c_movimento; // finds a movement the ERP already holds
+    Query c_movimento; // the movements of a run that the ERP already holds
 
 private:
     int storeOf(const QVariantMap& branch);

@@ -1,5 +1,6 @@
 #include "core/failure.h"
 #include "db/connection.h"
+#include "db/mapping.h"
 #include "db/query.h"
 #include "support/failureof.h"
 #include "support/testdatabase.h"
@@ -205,6 +206,125 @@ private Q_SLOTS:
         q.setSql({QStringLiteral("select count(*) as n from cliente where numero = 5")});
         q.open();
         QCOMPARE(q.asInt(QStringLiteral("N")), 2);
+    }
+    // A batch keeps every unit but the one the database refused, and nothing of a batch whose
+    // session was lost; the connection is usable again once the batch is gone.
+    void batchKeepsEveryUnitButTheRefusedOne()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        Station s(engine);
+        Query insert(QStringLiteral("c_pedido"), s.connection);
+        insert.setSql({QStringLiteral("insert into Pedido values (:id, 1, 'GNV')")});
+        insert.declareParam(QStringLiteral("id"), Query::ParamType::Int32);
+        const auto unit = [&](int id) {
+            try {
+                Transaction t(s.connection);
+                insert.setParam(QStringLiteral("id"), id);
+                insert.execSql();
+                insert.setParam(QStringLiteral("id"), id + 1000);
+                insert.execSql();
+                t.commit();
+                return true;
+            } catch (const RowFailure&) {
+                return false;
+            }
+        };
+        const auto count = [&] {
+            Query q(QStringLiteral("check"), s.connection);
+            q.setSql({QStringLiteral("select count(*) as n from pedido where produto = 'GNV'")});
+            q.open();
+            return q.asInt(QStringLiteral("n"));
+        };
+        {
+            Batch batch(s.connection);
+            QVERIFY(unit(20));
+            QVERIFY(!unit(10)); // 10 is taken: its unit goes, with the half it had written
+            QVERIFY(unit(21));
+            batch.commit();
+        }
+        QCOMPARE(count(), 4);
+        QVERIFY(!s.connection.inBatch());
+
+        {
+            Batch batch(s.connection);
+            QVERIFY(unit(30));
+        } // left without commit
+        QCOMPARE(count(), 4);
+
+        const QString lost = test::failureOf([&] {
+            Batch batch(s.connection);
+            QVERIFY(unit(40));
+            s.connection.close(); // the session goes under the batch
+            unit(41);
+            batch.commit();
+        });
+        QVERIFY2(lost.contains(QStringLiteral("Falha de conexão com conexao")), qPrintable(lost));
+        QCOMPARE(count(), 4);
+        QVERIFY(unit(50)); // on its own again: begins and commits
+        QCOMPARE(count(), 6);
+    }
+
+    // A streamed read holds one row at a time and is not cut short by the statements run on the
+    // same connection while it lasts; its count is known from the start.
+    void streamedReadSurvivesOtherStatements()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        Station s(engine);
+        Query source(QStringLiteral("S_pedidos"), s.connection);
+        source.setSql({QStringLiteral("select * from pedido"), QString(), QStringLiteral("order by idpedido")});
+        source.openStreamed();
+        QCOMPARE(source.rowCount(), 3);
+        QStringList seen;
+        for (; !source.eof(); source.next()) {
+            seen << source.asString(QStringLiteral("Produto")) + QString::number(source.recNo());
+            Query other(QStringLiteral("other"), s.connection);
+            other.setSql({QStringLiteral("select nomecliente from cliente where idcliente = 3")});
+            other.open();
+            QCOMPARE(other.asString(QStringLiteral("nomecliente")), QStringLiteral("O'Brien"));
+        }
+        QCOMPARE(seen,
+                 QStringList({QStringLiteral("GASOLINA1"), QStringLiteral("DIESEL2"), QStringLiteral("ETANOL3")}));
+        source.close();
+        source.openStreamed(); // and again, on the same reader
+        QCOMPARE(source.asString(QStringLiteral("produto")), QStringLiteral("GASOLINA"));
+    }
+
+    // Writing without reading: an update of a key the table lacks touches nothing and says so;
+    // known keys match as the ERP may match them (blanks at the end, case).
+    void writesWithoutReadingFirst()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        Station s(engine);
+        Query q(QStringLiteral("c_produtos"), s.connection);
+        q.setSql({QStringLiteral("select * from produto where referencia = :r")});
+        q.declareParam(QStringLiteral("r"), Query::ParamType::Text);
+        q.setTarget(QStringLiteral("Produto"), {QStringLiteral("Referencia")});
+        KnownKeys known;
+        known.load(q, QStringLiteral("Referencia"));
+        QVERIFY(known.contains(QStringLiteral("234567890abcdef  ")));
+        QVERIFY(!known.contains(QStringLiteral("34567890ABCDEF")));
+
+        q.editUnread({QStringLiteral("NOVO")});
+        q.setValue(QStringLiteral("Descricao"), QStringLiteral("não existe"));
+        q.post();
+        QCOMPARE(q.rowsAffected(), 0);
+        q.appendUnread();
+        q.setValue(QStringLiteral("Referencia"), QStringLiteral("NOVO"));
+        q.setValue(QStringLiteral("Descricao"), QStringLiteral("Novo"));
+        q.post();
+        q.editUnread({QStringLiteral("234567890ABCDEF")});
+        q.setValue(QStringLiteral("Descricao"), QStringLiteral("Chave de quinze"));
+        q.post();
+        QCOMPARE(q.rowsAffected(), 1);
+
+        Query check(QStringLiteral("check"), s.connection);
+        check.setSql({QStringLiteral("select referencia, descricao from produto order by referencia")});
+        check.open();
+        QStringList rows;
+        for (; !check.eof(); check.next())
+            rows << check.asString(QStringLiteral("referencia")) + u'=' + check.asString(QStringLiteral("descricao"));
+        QCOMPARE(rows, QStringList({QStringLiteral("1234567890ABCDEF=Chave de 16"),
+                                    QStringLiteral("234567890ABCDEF=Chave de quinze"), QStringLiteral("NOVO=Novo")}));
     }
 };
 

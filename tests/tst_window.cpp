@@ -410,8 +410,9 @@ void TestWindow::lastCycleInTheToolTips()
     integration.Timer3().stop();
     integration.setSections({{StationState::Box::cbClientes, [](Integration& i) {
                                   i.setSectionLabel(QStringLiteral("Clientes"));
-                                  writeUnit(i, [] { return Written::Inserted; });
-                                  writeUnit(i, []() -> Written { throw RowFailure(QStringLiteral("código X1")); });
+                                  UnitWriter units(i);
+                                  units.write([] { return Written::Inserted; });
+                                  units.write([]() -> Written { throw RowFailure(QStringLiteral("código X1")); });
                               }}});
     window.state().setBox(StationState::Box::cbIntMov, false);
     window.state().setRsAtiva(true);

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <QAtomicInt>
+#include <QDateTime>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QStringList>
 
 namespace carvela {
@@ -217,7 +219,8 @@ void Connection::open()
 void Connection::close()
 {
     m_prepared.clear();
-    if (m_inTransaction)
+    dropReader();
+    if (m_inTransaction || m_inBatch)
         m_transactionClosed = true;
     m_inTransaction = false;
     if (!m_database)
@@ -243,9 +246,67 @@ QSqlQuery& Connection::prepared(const QString& sql, const QString& context)
         m_prepared.clear();
     auto query = std::make_unique<QSqlQuery>(db);
     query->setForwardOnly(true);
+    ++m_statementsSent;
     if (!query->prepare(sql))
         fail(*query, context);
     return *m_prepared.emplace(sql, std::move(query)).first->second;
+}
+
+void Connection::run(QSqlQuery& statement, const QString& context)
+{
+    ++m_statementsSent;
+    if (!statement.exec())
+        fail(statement, context);
+}
+
+void Connection::run(QSqlQuery& statement, const QString& sql, const QString& context)
+{
+    ++m_statementsSent;
+    if (!statement.exec(sql))
+        fail(statement, context);
+}
+
+QSqlDatabase Connection::readerDatabase()
+{
+    const QSqlDatabase main = database();
+    if (!m_readerName.isEmpty())
+        return QSqlDatabase::database(m_readerName, false);
+    const QString name = m_qtName + QStringLiteral("/reader");
+    QSqlDatabase reader = QSqlDatabase::cloneDatabase(main, name);
+    if (!reader.open()) {
+        const QString reason = scrub(driverText(reader.lastError()));
+        reader = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+        throw ConnectionFailure(
+            ConnectionFailure::Kind::CouldNotConnect, m_name,
+            QStringLiteral("Não foi possível conectar %1 (%2): %3").arg(m_name, m_target.describe(), reason));
+    }
+    if (m_target.engine == ConnectionTarget::Engine::Sqlite && !m_target.sqliteSchema.isEmpty()) {
+        QSqlQuery attach(reader);
+        if (!attach.exec(QStringLiteral("ATTACH DATABASE %1 AS %2")
+                             .arg(sqlQuoted(m_target.sqliteFile), m_target.sqliteSchema))) {
+            const QSqlError error = attach.lastError();
+            attach = QSqlQuery();
+            reader.close();
+            reader = QSqlDatabase();
+            QSqlDatabase::removeDatabase(name);
+            fail(error, m_name);
+        }
+    }
+    m_readerName = name;
+    return reader;
+}
+
+void Connection::dropReader()
+{
+    if (m_readerName.isEmpty())
+        return;
+    {
+        QSqlDatabase reader = QSqlDatabase::database(m_readerName, false);
+        reader.close();
+    }
+    QSqlDatabase::removeDatabase(m_readerName);
+    m_readerName.clear();
 }
 
 void Connection::fail(const QSqlQuery& statement, const QString& context)
@@ -266,6 +327,8 @@ void Connection::fail(const QSqlError& error, const QString& sqlState, const QSt
     if (isLostConnection(error, stillOpen, sqlState)) {
         // The statements belong to the lost session; they are prepared again after a reconnect.
         m_prepared.clear();
+        if (m_inBatch)
+            m_transactionClosed = true;
         m_inTransaction = false;
         throw ConnectionFailure(ConnectionFailure::Kind::Lost, m_name,
                                 QStringLiteral("Falha de conexão com %1: %2").arg(m_name, reason));
@@ -276,9 +339,42 @@ void Connection::fail(const QSqlError& error, const QString& sqlState, const QSt
     throw Failure(message, m_name);
 }
 
+bool Connection::isSqlServer() const
+{
+    return m_database && m_database->driver()->dbmsType() == QSqlDriver::MSSqlServer;
+}
+
+void Connection::runControl(const QString& sql)
+{
+    QSqlQuery statement(*m_database);
+    run(statement, sql, m_name);
+}
+
 void Connection::begin()
 {
     QSqlDatabase db = database();
+    if (m_batchBroken)
+        throw Failure(
+            QStringLiteral("%1: uma gravação não pôde ser desfeita sozinha e o lote inteiro foi desfeito").arg(m_name),
+            m_name);
+    if (m_inBatch) {
+        if (m_inTransaction)
+            throw Failure(QStringLiteral("%1: uma gravação começou dentro de outra").arg(m_name), m_name);
+        if (isSqlServer()) {
+            runControl(QStringLiteral("SAVE TRANSACTION carvela_unit"));
+        } else if (m_savepointToRelease && m_target.engine == ConnectionTarget::Engine::PostgreSql) {
+            // One round trip: the last unit's savepoint goes as this one's is set.
+            runControl(QStringLiteral("RELEASE SAVEPOINT carvela_unit; SAVEPOINT carvela_unit"));
+        } else {
+            if (m_savepointToRelease)
+                runControl(QStringLiteral("RELEASE SAVEPOINT carvela_unit"));
+            runControl(QStringLiteral("SAVEPOINT carvela_unit"));
+        }
+        m_savepointToRelease = false;
+        m_inTransaction = true;
+        return;
+    }
+    ++m_statementsSent;
     if (!db.transaction())
         fail(db.lastError(), m_name);
     m_inTransaction = true;
@@ -291,6 +387,13 @@ void Connection::commit()
             ConnectionFailure::Kind::Lost, m_name,
             QStringLiteral("Falha de conexão com %1: a sessão terminou antes do commit").arg(m_name));
     m_inTransaction = false;
+    if (m_inBatch) {
+        // SQL Server's savepoints need no release: they end with the transaction.
+        m_savepointToRelease = !isSqlServer();
+        ++m_unitsInBatch;
+        return;
+    }
+    ++m_statementsSent;
     if (!m_database->commit()) {
         const QSqlError error = m_database->lastError();
         m_database->rollback();
@@ -300,12 +403,116 @@ void Connection::commit()
 
 void Connection::rollback() noexcept
 {
+    if (m_inBatch) {
+        if (!m_inTransaction)
+            return;
+        m_inTransaction = false;
+        m_savepointToRelease = false;
+        if (!m_database || !m_database->isOpen() || m_transactionClosed)
+            return;
+        // Only this unit goes; what the batch holds stays.
+        QSqlQuery statement(*m_database);
+        const bool undone = isSqlServer() ? statement.exec(QStringLiteral("ROLLBACK TRANSACTION carvela_unit"))
+                                          : statement.exec(QStringLiteral("ROLLBACK TO SAVEPOINT carvela_unit")) &&
+                                                statement.exec(QStringLiteral("RELEASE SAVEPOINT carvela_unit"));
+        m_statementsSent += 2;
+        if (!undone) {
+            m_batchBroken = true;
+            m_database->rollback();
+        }
+        return;
+    }
     m_transactionClosed = false;
     if (!m_inTransaction)
         return;
     m_inTransaction = false;
     if (m_database && m_database->isOpen())
         m_database->rollback();
+}
+
+void Connection::beginBatch()
+{
+    QSqlDatabase db = database();
+    if (m_inBatch || m_inTransaction)
+        throw Failure(QStringLiteral("%1: um lote começou dentro de outra gravação").arg(m_name), m_name);
+    ++m_statementsSent;
+    if (!db.transaction())
+        fail(db.lastError(), m_name);
+    m_inBatch = true;
+    m_unitsInBatch = 0;
+    m_savepointToRelease = false;
+    m_batchBroken = false;
+}
+
+void Connection::commitBatch()
+{
+    if (m_inTransaction)
+        throw Failure(QStringLiteral("%1: o lote terminou com uma gravação aberta").arg(m_name), m_name);
+    if (!m_database || m_transactionClosed)
+        throw ConnectionFailure(
+            ConnectionFailure::Kind::Lost, m_name,
+            QStringLiteral("Falha de conexão com %1: a sessão terminou antes do commit").arg(m_name));
+    if (m_batchBroken) {
+        rollbackBatch();
+        throw Failure(
+            QStringLiteral("%1: uma gravação não pôde ser desfeita sozinha e o lote inteiro foi desfeito").arg(m_name),
+            m_name);
+    }
+    m_inBatch = false;
+    m_savepointToRelease = false;
+    ++m_statementsSent;
+    if (!m_database->commit()) {
+        const QSqlError error = m_database->lastError();
+        m_database->rollback();
+        fail(error, m_name);
+    }
+}
+
+void Connection::rollbackBatch() noexcept
+{
+    const bool wasOpen = m_inBatch;
+    m_inBatch = false;
+    m_inTransaction = false;
+    m_transactionClosed = false;
+    m_batchBroken = false;
+    m_savepointToRelease = false;
+    if (wasOpen && m_database && m_database->isOpen())
+        m_database->rollback();
+}
+
+Batch::Batch(Connection& connection)
+    : m_connection(connection)
+{
+    m_connection.beginBatch();
+    m_open = true;
+    m_startedMs = QDateTime::currentMSecsSinceEpoch();
+}
+
+Batch::~Batch()
+{
+    if (m_open)
+        m_connection.rollbackBatch();
+}
+
+bool Batch::commitIfDue()
+{
+    constexpr int kUnitsPerCommit = 500;
+    constexpr qint64 kMsPerCommit = 1000;
+    if (m_connection.unitsInBatch() < kUnitsPerCommit &&
+        QDateTime::currentMSecsSinceEpoch() - m_startedMs < kMsPerCommit)
+        return false;
+    commit();
+    m_connection.beginBatch();
+    m_open = true;
+    m_startedMs = QDateTime::currentMSecsSinceEpoch();
+    return true;
+}
+
+void Batch::commit()
+{
+    // Left open when the commit fails: the destructor then rolls it back.
+    m_connection.commitBatch();
+    m_open = false;
 }
 
 QString Connection::scrub(QString text) const

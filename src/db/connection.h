@@ -45,6 +45,14 @@ public:
     QSqlDatabase database();
     // A statement prepared on this session, reused while the session lasts.
     QSqlQuery& prepared(const QString& sql, const QString& context);
+    // Runs a statement prepared and bound here, or a text when sql is given; raises its error.
+    void run(QSqlQuery& statement, const QString& context);
+    void run(QSqlQuery& statement, const QString& sql, const QString& context);
+    // A second session to the same target, for a long read that other statements must not cut
+    // short (drivers serve one result per session at a time). It closes with this connection.
+    QSqlDatabase readerDatabase();
+    // Every statement sent since the connection was made (prepares and transaction steps too).
+    qint64 statementsSent() const { return m_statementsSent; }
 
     // Raises the error of a statement that failed, by what it means:
     // - the session was lost under it: ConnectionFailure (Lost) with "Falha de conexão com <name>",
@@ -55,17 +63,31 @@ public:
     [[noreturn]] void fail(const QSqlQuery& statement, const QString& context);
     [[noreturn]] void fail(const QSqlError& error, const QString& context);
 
-    // --- transactions: one unit of ERP rows written together or not at all
+    // --- transactions: one unit of ERP rows written together or not at all. Inside a batch a
+    // unit is a savepoint of the batch's transaction: it rolls back alone, and is kept only when
+    // the batch commits.
     void begin();
     void commit();
     // Never throws: a session that is gone has rolled back already.
     void rollback() noexcept;
     bool inTransaction() const { return m_inTransaction; }
+
+    // --- batches: one transaction holding many units, so that a section pays one commit, not one
+    // per row
+    void beginBatch();
+    void commitBatch();
+    void rollbackBatch() noexcept;
+    bool inBatch() const { return m_inBatch; }
+    // Units committed into the open batch.
+    int unitsInBatch() const { return m_unitsInBatch; }
     // Removes every secret of the target from a text meant for the operator.
     QString scrub(QString text) const;
 
 private:
     [[noreturn]] void fail(const QSqlError& error, const QString& sqlState, const QString& context);
+    void runControl(const QString& sql);
+    bool isSqlServer() const;
+    void dropReader();
 
     QString m_name;
     QString m_qtName;
@@ -76,6 +98,31 @@ private:
     std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
     bool m_inTransaction = false;
     bool m_transactionClosed = false; // closed while a unit was open: nothing more until its rollback
+    bool m_inBatch = false;
+    bool m_savepointToRelease = false; // the last unit's savepoint, released with the next one's start
+    bool m_batchBroken = false;        // a unit could not be rolled back alone: the batch is gone
+    int m_unitsInBatch = 0;
+    qint64 m_statementsSent = 0;
+    QString m_readerName;
+};
+
+// A batch on a connection: begun when made, rolled back when left without commit(). commitIfDue()
+// commits what it holds once it has grown past a few hundred units or about a second, and begins
+// the next, so that a lost session costs little and other ERP clients are not kept waiting.
+class Batch {
+public:
+    explicit Batch(Connection& connection);
+    ~Batch();
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+    // Returns whether it committed.
+    bool commitIfDue();
+    void commit();
+
+private:
+    Connection& m_connection;
+    qint64 m_startedMs = 0;
+    bool m_open = false;
 };
 
 // One unit of rows on a connection: begun when made, rolled back when left without commit(), so

@@ -3,7 +3,11 @@
 #include "core/conversions.h"
 #include "core/failure.h"
 #include "core/stationstate.h"
+#include "db/connection.h"
 #include "db/query.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
 
 namespace carvela {
 namespace {
@@ -225,9 +229,60 @@ void postRow(Query& target, const QString& table, const QString& rowIdentity)
     }
 }
 
-Upserted keyedUpsert(const Mapping& mapping, RowContext& ctx, const QString& keyParameter, const QVariant& key,
-                     const QString& table, const QString& rowIdentity, bool onlyWhenChanged)
+void KnownKeys::load(Query& target, const QString& keyColumn)
 {
+    m_keys.clear();
+    Connection& connection = target.connection();
+    QSqlQuery keys(connection.database());
+    keys.setForwardOnly(true);
+    connection.run(keys, QStringLiteral("select %1 from %2").arg(keyColumn, target.table()), target.name());
+    while (keys.next())
+        m_keys.insert(normalized(keys.value(0)));
+    if (keys.lastError().isValid())
+        connection.fail(keys, target.name());
+}
+
+QString KnownKeys::normalized(const QVariant& key)
+{
+    switch (key.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+        return QString::number(key.toLongLong());
+    case QMetaType::Double:
+        return QString::number(key.toDouble(), 'g', 17);
+    default:
+        break;
+    }
+    QString text = key.toString();
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).isSpace())
+        --end;
+    text.truncate(end);
+    bool isNumber = false;
+    const qlonglong number = text.toLongLong(&isNumber);
+    return isNumber ? QString::number(number) : text.toCaseFolded();
+}
+
+Upserted keyedUpsert(const Mapping& mapping, RowContext& ctx, const QString& keyParameter, const QVariant& key,
+                     const QString& table, const QString& rowIdentity, bool onlyWhenChanged, KnownKeys* known)
+{
+    if (known && !onlyWhenChanged) {
+        ctx.target.close();
+        if (known->contains(key)) {
+            ctx.target.editUnread({key});
+            writeMapping(mapping, ctx, false, table, rowIdentity);
+            postRow(ctx.target, table, rowIdentity);
+            if (ctx.target.rowsAffected() != 0)
+                return Upserted::Updated;
+        }
+        ctx.target.appendUnread();
+        writeMapping(mapping, ctx, true, table, rowIdentity);
+        postRow(ctx.target, table, rowIdentity);
+        known->insert(key);
+        return Upserted::Inserted;
+    }
     ctx.target.close();
     ctx.target.setParam(keyParameter, key);
     ctx.target.open();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <vector>
@@ -109,11 +110,29 @@ void postRow(Query& target, const QString& table, const QString& rowIdentity);
 // What a keyed upsert did.
 enum class Upserted { Inserted, Updated, Unchanged };
 
+// The keys an ERP table holds, read in one statement when a section starts, so that a keyed
+// upsert neither asks for a row it is about to overwrite nor tries an update it knows is in vain.
+// Keys compare as the ERP may compare them: blanks at the end and case aside. A key taken as held
+// by mistake costs an update that finds nothing, then the insert.
+class KnownKeys {
+public:
+    void load(Query& target, const QString& keyColumn);
+    bool contains(const QVariant& key) const { return m_keys.contains(normalized(key)); }
+    void insert(const QVariant& key) { m_keys.insert(normalized(key)); }
+
+private:
+    static QString normalized(const QVariant& key);
+    QSet<QString> m_keys;
+};
+
 // The keyed upsert of the master data: close the target, set its key parameter, open it; with no
 // row append (insert-only rows too), else edit; write the mapping; post. With onlyWhenChanged, an
 // existing row whose values (the current time and date aside) are those the mapping gives is left
 // as it is, unwritten.
+// With known keys (and not onlyWhenChanged) nothing is read: a held key is updated in one
+// statement, and a new one inserted in one.
 Upserted keyedUpsert(const Mapping& mapping, RowContext& row, const QString& keyParameter, const QVariant& key,
-                     const QString& table, const QString& rowIdentity, bool onlyWhenChanged = false);
+                     const QString& table, const QString& rowIdentity, bool onlyWhenChanged = false,
+                     KnownKeys* known = nullptr);
 
 } // namespace carvela

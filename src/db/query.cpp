@@ -126,8 +126,7 @@ void Query::bindAndRun(QSqlQuery& statement, const QStringList& names)
 {
     for (int i = 0; i < names.size(); ++i)
         statement.bindValue(i, param(names.at(i)).value);
-    if (!statement.exec())
-        m_connection->fail(statement, m_name);
+    m_connection->run(statement, m_name);
 }
 
 void Query::open()
@@ -155,8 +154,7 @@ void Query::open()
     if (names.isEmpty()) {
         QSqlQuery statement(m_connection->database());
         statement.setForwardOnly(true);
-        if (!statement.exec(text))
-            m_connection->fail(statement, m_name);
+        m_connection->run(statement, text, m_name);
         read(statement);
     } else {
         QSqlQuery& statement = m_connection->prepared(text, m_name);
@@ -173,8 +171,79 @@ void Query::open()
     moved();
 }
 
+namespace {
+
+// The query's text without its ordering, to count its rows.
+QString countingSql(const QStringList& lines)
+{
+    QStringList kept;
+    for (const QString& line : lines)
+        if (!line.trimmed().startsWith(QLatin1String("order by"), Qt::CaseInsensitive))
+            kept << line;
+    return QStringLiteral("select count(*) from (") + kept.join(u'\n') + QStringLiteral(") counted");
+}
+
+} // namespace
+
+void Query::openStreamed()
+{
+    if (m_open)
+        return;
+    const auto [text, names] = positional();
+    Query counter(m_name, *m_connection);
+    counter.m_params = m_params;
+    counter.setSql({countingSql(m_lines)});
+    counter.open();
+    m_streamCount = counter.isEmpty() ? 0 : counter.asInt(counter.m_columns.value(0));
+
+    auto stream = std::make_unique<QSqlQuery>(m_connection->readerDatabase());
+    stream->setForwardOnly(true);
+    if (names.isEmpty()) {
+        m_connection->run(*stream, text, m_name);
+    } else {
+        if (!stream->prepare(text))
+            m_connection->fail(*stream, m_name);
+        for (int i = 0; i < names.size(); ++i)
+            stream->bindValue(i, param(names.at(i)).value);
+        m_connection->run(*stream, m_name);
+    }
+    const QSqlRecord record = stream->record();
+    m_columns.clear();
+    for (int c = 0; c < record.count(); ++c)
+        m_columns << record.fieldName(c);
+    m_stream = std::move(stream);
+    m_open = true;
+    m_state = State::Browse;
+    m_changes.clear();
+    m_current = 0;
+    m_streamRecNo = 0;
+    readStreamRow();
+    moved();
+}
+
+void Query::readStreamRow()
+{
+    m_rows.clear();
+    if (!m_stream->next()) {
+        if (m_stream->lastError().isValid())
+            m_connection->fail(*m_stream, m_name);
+        m_eof = true;
+        return;
+    }
+    std::vector<QVariant> row(m_columns.size());
+    for (int c = 0; c < m_columns.size(); ++c)
+        row[c] = m_stream->value(c);
+    m_rows.push_back(std::move(row));
+    ++m_streamRecNo;
+    m_eof = false;
+}
+
 void Query::close()
 {
+    m_stream.reset();
+    m_streamCount = 0;
+    m_streamRecNo = 0;
+    m_unread = false;
     m_open = false;
     m_rows.clear();
     m_columns.clear();
@@ -189,8 +258,7 @@ void Query::execSql()
     const auto [text, names] = positional();
     if (names.isEmpty()) {
         QSqlQuery statement(m_connection->database());
-        if (!statement.exec(text))
-            m_connection->fail(statement, m_name);
+        m_connection->run(statement, text, m_name);
         m_rowsAffected = statement.numRowsAffected();
         statement.finish();
         return;
@@ -203,6 +271,8 @@ void Query::execSql()
 
 void Query::first()
 {
+    if (m_stream)
+        throw Failure(QStringLiteral("%1: a streamed read cannot go back to its first row").arg(m_name));
     m_current = 0;
     m_eof = m_rows.empty();
     moved();
@@ -210,6 +280,14 @@ void Query::first()
 
 void Query::next()
 {
+    if (m_stream) {
+        if (!m_eof) {
+            readStreamRow();
+            if (!m_eof)
+                moved();
+        }
+        return;
+    }
     if (m_current + 1 < rowCount()) {
         ++m_current;
         moved();
@@ -377,6 +455,25 @@ void Query::append()
     m_changes.clear();
 }
 
+void Query::appendUnread()
+{
+    if (m_table.isEmpty())
+        requireTarget("append to");
+    m_state = State::Insert;
+    m_changes.clear();
+    m_unread = true;
+}
+
+void Query::editUnread(const QVariantList& key)
+{
+    if (m_table.isEmpty() || m_keyColumns.size() != key.size())
+        throw Failure(QStringLiteral("%1: cannot edit without a key").arg(m_name));
+    m_state = State::Edit;
+    m_changes.clear();
+    m_unread = true;
+    m_unreadKey = key;
+}
+
 void Query::edit()
 {
     requireTarget("edit");
@@ -463,6 +560,7 @@ bool Query::changesDiffer(const QStringList& ignored) const
 
 void Query::cancel()
 {
+    m_unread = false;
     m_state = State::Browse;
     m_changes.clear();
 }
@@ -494,11 +592,16 @@ void Query::post()
         for (const QString& c : columns)
             sets << c + QStringLiteral(" = ?");
         QStringList where;
-        for (const QString& key : m_keyColumns) {
+        for (int k = 0; k < m_keyColumns.size(); ++k) {
+            const QString& key = m_keyColumns.at(k);
+            where << key + QStringLiteral(" = ?");
+            if (m_unread) {
+                values << m_unreadKey.at(k);
+                continue;
+            }
             const int column = columnIndex(key);
             if (column < 0)
                 failField(key);
-            where << key + QStringLiteral(" = ?");
             values << m_rows[m_current][column];
         }
         text = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
@@ -507,10 +610,17 @@ void Query::post()
     QSqlQuery& statement = m_connection->prepared(text, m_name);
     for (int i = 0; i < values.size(); ++i)
         statement.bindValue(i, values.at(i));
-    if (!statement.exec())
-        m_connection->fail(statement, m_name);
+    m_connection->run(statement, m_name);
     const int affected = statement.numRowsAffected();
     statement.finish();
+    m_rowsAffected = affected;
+    if (m_unread) {
+        // Nothing was read, so nothing is kept: the caller knows the row.
+        m_unread = false;
+        m_state = State::Browse;
+        m_changes.clear();
+        return;
+    }
     if (m_state == State::Edit && affected == 0)
         throw Failure(QStringLiteral("%1: Row cannot be located for updating").arg(m_name));
 

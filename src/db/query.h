@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <QDateTime>
 #include <QString>
@@ -44,9 +45,14 @@ public:
 
     // --- writing: the table rows are appended to or updated in, and the key that finds a row
     void setTarget(QString table, QStringList keyColumns = {});
+    const QString& table() const { return m_table; }
+    const QStringList& keyColumns() const { return m_keyColumns; }
 
     // --- life
     void open(); // does nothing while open
+    // Opens for one pass from the first row to the last, holding one row at a time, on a session
+    // of its own so that the rows it brings in can be read meanwhile. rowCount() is counted first.
+    void openStreamed();
     void close();
     bool isOpen() const { return m_open; }
     void execSql();
@@ -54,8 +60,8 @@ public:
     int rowsAffected() const { return m_rowsAffected; }
 
     // --- navigation
-    int rowCount() const { return static_cast<int>(m_rows.size()); }
-    int recNo() const { return m_rows.empty() ? 0 : m_current + 1; }
+    int rowCount() const { return m_stream ? m_streamCount : static_cast<int>(m_rows.size()); }
+    int recNo() const { return m_stream ? m_streamRecNo : (m_rows.empty() ? 0 : m_current + 1); }
     bool eof() const { return m_eof; }
     bool isEmpty() const { return m_rows.empty(); }
     void first();
@@ -73,6 +79,10 @@ public:
     // --- writing the current row
     void append();
     void edit();
+    // Writing without reading first: append a row the table is known not to hold, or update the
+    // row of this key (post() then updates nothing when there is none: see rowsAffected()).
+    void appendUnread();
+    void editUnread(const QVariantList& key);
     void setValue(const QString& name, const QVariant& value);
     void setNull(const QString& name);
     void post();
@@ -106,6 +116,7 @@ private:
     std::pair<QString, QStringList> positional() const;
     void bindAndRun(QSqlQuery& statement, const QStringList& names);
     void moved();
+    void readStreamRow();
     void requireTarget(const char* operation) const;
     [[noreturn]] void failField(const QString& name) const;
 
@@ -125,6 +136,12 @@ private:
 
     State m_state = State::Browse;
     std::vector<Change> m_changes;
+    bool m_unread = false; // writing a row that was never read: nothing of it is kept
+    QVariantList m_unreadKey;
+
+    std::unique_ptr<QSqlQuery> m_stream;
+    int m_streamCount = 0;
+    int m_streamRecNo = 0;
 
     Query* m_master = nullptr;
     std::function<void(Query&, const Query&)> m_bindFromMaster;

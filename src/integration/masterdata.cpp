@@ -23,9 +23,12 @@ void copyMasterTable(Integration& integration, const MasterTable& t)
     StationState::letMessagesRun();
 
     t.source.close();
-    t.source.open();
+    t.source.openStreamed();
     state.setProgressMaximum(t.bar, t.source.rowCount());
     state.setProgressPosition(t.bar, 0);
+    UnitWriter units(integration);
+    KnownKeys known;
+    bool keysLoaded = false;
     for (; !t.source.eof(); t.source.next()) {
         const QString name = t.source.asString(t.nameColumn);
         state.setCaption(name);
@@ -33,14 +36,19 @@ void copyMasterTable(Integration& integration, const MasterTable& t)
         StationState::letMessagesRun();
 
         const QString code = t.source.asString(t.codeColumn);
-        writeUnit(integration, [&] {
+        units.write([&] {
             const QString identity = rowIdentity(code, name);
             const int key = wholeNumberOf(code, t.table, identity, t.keyParameter);
+            if (!keysLoaded) {
+                known.load(t.target, t.target.keyColumns().value(0));
+                keysLoaded = true;
+            }
             SectionRow row(integration, t.source, t.target);
-            return written(
-                keyedUpsert(t.mapping, row, t.keyParameter, key, t.table, identity, integration.writeOnlyChanged()));
+            return written(keyedUpsert(t.mapping, row, t.keyParameter, key, t.table, identity,
+                                       integration.writeOnlyChanged(), &known));
         });
     }
+    units.finish();
     state.setCaption(StationState::restingCaption);
     t.source.close();
     t.target.close();

@@ -122,21 +122,29 @@ const Mapping& barcodeMapping()
     return mapping;
 }
 
-void ensureBarcode(Integration& integration, const RowContext& product)
+void ensureBarcode(Integration& integration, const RowContext& product, KnownKeys* known)
 {
     Query& c_codbar = integration.queries().c_codbar;
     c_codbar.close();
-    c_codbar.setParam(QStringLiteral("idreferencia"), product.key);
-    c_codbar.open();
-    if (!c_codbar.isEmpty())
-        return;
-    c_codbar.append();
+    if (known) {
+        if (known->contains(product.key))
+            return;
+        c_codbar.appendUnread();
+    } else {
+        c_codbar.setParam(QStringLiteral("idreferencia"), product.key);
+        c_codbar.open();
+        if (!c_codbar.isEmpty())
+            return;
+        c_codbar.append();
+    }
     SectionRow row(integration, product.source, c_codbar, product.key);
     row.now = product.now;
     const QString identity = rowIdentity(product.key, product.source.asString(QStringLiteral("descricao")));
     writeMapping(barcodeMapping(), row, true, QStringLiteral("lj_referbar"), identity);
     postRow(c_codbar, QStringLiteral("lj_referbar"), identity);
     c_codbar.close();
+    if (known)
+        known->insert(product.key);
 }
 
 void ImportProducts(Integration& integration)
@@ -150,9 +158,13 @@ void ImportProducts(Integration& integration)
 
     q.s_produtos.close();
     q.s_produtos.setLine(1, QStringLiteral("  "));
-    q.s_produtos.open();
+    q.s_produtos.openStreamed();
     state.setProgressMaximum(StationState::Bar::pbProdutos, q.s_produtos.rowCount());
     state.setProgressPosition(StationState::Bar::pbProdutos, 0);
+    UnitWriter units(integration);
+    KnownKeys products;
+    KnownKeys barcodes;
+    bool keysLoaded = false;
     for (; !q.s_produtos.eof(); q.s_produtos.next()) {
         const QString code = q.s_produtos.asString(QStringLiteral("codigo"));
         const QString description = q.s_produtos.asString(QStringLiteral("descricao"));
@@ -162,14 +174,20 @@ void ImportProducts(Integration& integration)
         StationState::letMessagesRun();
 
         // The product, with the group, brand and barcode rows its insert brings in, is one unit.
-        writeUnit(integration, [&] {
+        units.write([&] {
+            if (!keysLoaded) {
+                products.load(q.c_produtos, QStringLiteral("Idreferencia"));
+                barcodes.load(q.c_codbar, QStringLiteral("IdReferencia"));
+                keysLoaded = true;
+            }
             const Upserted upserted = keyedUpsert(productMapping(), row, QStringLiteral("idreferencia"), row.key,
                                                   QStringLiteral("lj_produtos"), rowIdentity(code, description),
-                                                  integration.writeOnlyChanged());
-            ensureBarcode(integration, row);
+                                                  integration.writeOnlyChanged(), &products);
+            ensureBarcode(integration, row, &barcodes);
             return written(upserted);
         });
     }
+    units.finish();
     state.setCaption(StationState::restingCaption);
     q.s_produtos.close();
     q.c_produtos.close();

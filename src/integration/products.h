@@ -14,6 +14,6 @@ const Mapping& productMapping();
 // The barcode row a product gets once.
 const Mapping& barcodeMapping();
 // Inserts the barcode row of a product key unless it has one.
-void ensureBarcode(Integration& integration, const RowContext& product);
+void ensureBarcode(Integration& integration, const RowContext& product, KnownKeys* known = nullptr);
 
 } // namespace carvela

@@ -147,6 +147,7 @@ void copyPurchases(Integration& integration, const PurchaseKind& kind)
         StationState::letMessagesRun();
     }
 
+    UnitWriter units(integration);
     for (; !q.s_entradas.eof(); q.s_entradas.next()) {
         integration.checkSwitch();
         const QString storeCode = q.s_entradas.asString(QStringLiteral("cod_empresa"));
@@ -160,7 +161,7 @@ void copyPurchases(Integration& integration, const PurchaseKind& kind)
         int suppliers = 0;
         int items = 0;
         int titles = 0;
-        const bool written = writeUnit(integration, [&] {
+        const bool written = units.write([&] {
             const QString identity = QStringLiteral("entrada Posto: ") + key;
             const int store =
                 wholeNumberOf(storeCode, QStringLiteral("lj_entradas"), identity, QStringLiteral("Idloja"));
@@ -207,6 +208,7 @@ void copyPurchases(Integration& integration, const PurchaseKind& kind)
             counts.add(QStringLiteral("fornecedores trazidos"), suppliers);
         }
     }
+    units.finish();
 }
 
 } // namespace carvela

@@ -1,7 +1,6 @@
 #include "integration/rowunit.h"
 
 #include "core/failure.h"
-#include "db/connection.h"
 #include "integration/integration.h"
 
 namespace carvela {
@@ -19,18 +18,47 @@ Written written(Upserted upserted)
     return Written::AlreadyThere;
 }
 
-bool writeUnit(Integration& integration, const std::function<Written()>& write)
+UnitWriter::UnitWriter(Integration& integration)
+    : m_integration(integration)
 {
+}
+
+UnitWriter::~UnitWriter()
+{
+    if (!m_batch)
+        return;
+    try {
+        m_batch->commit();
+    } catch (const Failure&) {
+        // Already on the way out with a failure of the station, which is what the operator sees.
+    }
+}
+
+void UnitWriter::finish()
+{
+    if (!m_batch)
+        return;
+    m_batch->commit();
+    m_batch.reset();
+}
+
+bool UnitWriter::write(const std::function<Written()>& write)
+{
+    Integration& integration = m_integration;
     ++integration.sectionCounts().read;
     Written written = Written::AlreadyThere;
+    if (!m_batch)
+        m_batch.emplace(integration.conexao());
     try {
         Transaction unit(integration.conexao());
         written = write();
         unit.commit();
     } catch (const RowFailure& failure) {
         integration.reportRowFailure(failure.message());
+        m_batch->commitIfDue();
         return false;
     }
+    m_batch->commitIfDue();
     // Looked up again: writing a unit may name a section of its own (a sale's items).
     SectionCounts& counts = integration.sectionCounts();
     switch (written) {

@@ -125,6 +125,7 @@ void ImportSales(Integration& integration)
         StationState::letMessagesRun();
     }
 
+    UnitWriter units(integration);
     for (; !q.s_vendas.eof(); q.s_vendas.next()) {
         integration.checkSwitch();
         const QString key = saleKey(q.s_vendas);
@@ -135,7 +136,7 @@ void ImportSales(Integration& integration)
         int customers = 0;
         int items = 0;
         int products = 0;
-        const bool written = writeUnit(integration, [&] {
+        const bool written = units.write([&] {
             const QString identity = QStringLiteral("venda ") + key;
             const QString storeCode = q.s_vendas.asString(QStringLiteral("cod_empresa"));
             const int store = wholeNumberOf(storeCode, QStringLiteral("lj_venda"), identity, QStringLiteral("Idloja"));
@@ -173,6 +174,7 @@ void ImportSales(Integration& integration)
             counts.add(QStringLiteral("clientes trazidos"), customers);
         }
     }
+    units.finish();
     state.setCaption(StationState::restingCaption);
     q.s_vendas.close();
     q.s_vendasitem.close();

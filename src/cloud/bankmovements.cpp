@@ -181,6 +181,27 @@ void BankMovementImport::copy(StationState& state, BankCounts& counts, const Row
         present << c_movimento.asInt(QStringLiteral("id"));
     c_movimento.close();
 
+    // A movement is marked only once its ERP row is committed: the rows go in batches, and each
+    // batch's marks follow its commit. A mark that is lost leaves a row the next run only marks.
+    struct Pending {
+        int movement;
+        bool inserted;
+    };
+    std::vector<Pending> pending;
+    const auto markPending = [&] {
+        if (pending.empty())
+            return;
+        Transaction marks(m_conMov);
+        for (const Pending& p : pending) {
+            z_udpM.setParam(QStringLiteral("id"), p.movement);
+            z_udpM.execSql();
+        }
+        marks.commit();
+        for (const Pending& p : pending)
+            ++(p.inserted ? counts.inserted : counts.onlyMarked);
+        pending.clear();
+    };
+    Batch batch(m_erp);
     for (z_apoioM.first(); !z_apoioM.eof(); z_apoioM.next()) {
         const int movement = z_apoioM.asInt(QStringLiteral("idmovimento"));
         // Refused once in this cycle, it is left for the next: the later imports of the same cycle
@@ -192,7 +213,8 @@ void BankMovementImport::copy(StationState& state, BankCounts& counts, const Row
         try {
             Transaction unit(m_erp);
             if (!present.contains(movement)) {
-                QyApoio.append();
+                // Not kept once posted: a long run must not pile the rows up.
+                QyApoio.appendUnread();
                 RowContext row(state, z_apoioM, QyApoio);
                 const QString identity = QStringLiteral("movimento %1").arg(movement);
                 writeMapping(movementMapping(), row, true, QStringLiteral("ContaCorrente"), identity);
@@ -208,10 +230,12 @@ void BankMovementImport::copy(StationState& state, BankCounts& counts, const Row
             rowFailed(failure.message());
             continue;
         }
-        z_udpM.setParam(QStringLiteral("id"), movement);
-        z_udpM.execSql();
-        ++(inserted ? counts.inserted : counts.onlyMarked);
+        pending.push_back({movement, inserted});
+        if (batch.commitIfDue())
+            markPending();
     }
+    batch.commit();
+    markPending();
 }
 
 } // namespace carvela

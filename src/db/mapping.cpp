@@ -8,6 +8,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 namespace carvela {
 namespace {
@@ -229,17 +230,68 @@ void postRow(Query& target, const QString& table, const QString& rowIdentity)
     }
 }
 
+namespace {
+
+QStringList timeColumns(const Mapping& mapping)
+{
+    QStringList times;
+    for (const MappingRow& r : mapping)
+        if (r.conversion == Conversion::Now || r.conversion == Conversion::Today)
+            times << r.column;
+    return times;
+}
+
+} // namespace
+
 void KnownKeys::load(Query& target, const QString& keyColumn)
 {
+    read(target, keyColumn, false);
+}
+
+void KnownKeys::loadWithValues(Query& target, const QString& keyColumn)
+{
+    read(target, keyColumn, true);
+}
+
+void KnownKeys::read(Query& target, const QString& keyColumn, bool withValues)
+{
     m_keys.clear();
+    m_values.clear();
+    m_columnIndex.clear();
+    m_withValues = withValues;
     Connection& connection = target.connection();
-    QSqlQuery keys(connection.database());
-    keys.setForwardOnly(true);
-    connection.run(keys, QStringLiteral("select %1 from %2").arg(keyColumn, target.table()), target.name());
-    while (keys.next())
-        m_keys.insert(normalized(keys.value(0)));
-    if (keys.lastError().isValid())
-        connection.fail(keys, target.name());
+    QSqlQuery rows(connection.database());
+    rows.setForwardOnly(true);
+    const QString sql = withValues ? QStringLiteral("select * from %1").arg(target.table())
+                                   : QStringLiteral("select %1 from %2").arg(keyColumn, target.table());
+    connection.run(rows, sql, target.name());
+    const QSqlRecord record = rows.record();
+    int keyIndex = 0;
+    for (int c = 0; c < record.count(); ++c) {
+        m_columnIndex.insert(record.fieldName(c).toLower(), c);
+        if (record.fieldName(c).compare(keyColumn, Qt::CaseInsensitive) == 0)
+            keyIndex = c;
+    }
+    while (rows.next()) {
+        const QString key = normalized(rows.value(keyIndex));
+        m_keys.insert(key);
+        if (!withValues)
+            continue;
+        std::vector<QVariant> values(record.count());
+        for (int c = 0; c < record.count(); ++c)
+            values[c] = rows.value(c);
+        m_values.insert(key, std::move(values));
+    }
+    if (rows.lastError().isValid())
+        connection.fail(rows, target.name());
+    if (!withValues)
+        m_columnIndex.clear();
+}
+
+const std::vector<QVariant>* KnownKeys::values(const QVariant& key) const
+{
+    const auto found = m_values.constFind(normalized(key));
+    return found == m_values.constEnd() ? nullptr : &found.value();
 }
 
 QString KnownKeys::normalized(const QVariant& key)
@@ -268,11 +320,21 @@ QString KnownKeys::normalized(const QVariant& key)
 Upserted keyedUpsert(const Mapping& mapping, RowContext& ctx, const QString& keyParameter, const QVariant& key,
                      const QString& table, const QString& rowIdentity, bool onlyWhenChanged, KnownKeys* known)
 {
-    if (known && !onlyWhenChanged) {
+    if (known && (!onlyWhenChanged || known->holdsValues())) {
         ctx.target.close();
         if (known->contains(key)) {
             ctx.target.editUnread({key});
             writeMapping(mapping, ctx, false, table, rowIdentity);
+            if (const std::vector<QVariant>* stored = known->values(key); stored && onlyWhenChanged) {
+                const auto storedValue = [&](const QString& name) -> const QVariant* {
+                    const int c = known->columnIndex(name);
+                    return c < 0 ? nullptr : &(*stored)[c];
+                };
+                if (!ctx.target.changesDifferFrom(storedValue, timeColumns(mapping))) {
+                    ctx.target.cancel();
+                    return Upserted::Unchanged;
+                }
+            }
             postRow(ctx.target, table, rowIdentity);
             if (ctx.target.rowsAffected() != 0)
                 return Upserted::Updated;
@@ -293,11 +355,7 @@ Upserted keyedUpsert(const Mapping& mapping, RowContext& ctx, const QString& key
         ctx.target.edit();
     writeMapping(mapping, ctx, inserting, table, rowIdentity);
     if (!inserting && onlyWhenChanged) {
-        QStringList times;
-        for (const MappingRow& r : mapping)
-            if (r.conversion == Conversion::Now || r.conversion == Conversion::Today)
-                times << r.column;
-        if (!ctx.target.changesDiffer(times)) {
+        if (!ctx.target.changesDiffer(timeColumns(mapping))) {
             ctx.target.cancel();
             return Upserted::Unchanged;
         }

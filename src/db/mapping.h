@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QVariant>
@@ -114,15 +115,28 @@ enum class Upserted { Inserted, Updated, Unchanged };
 // upsert neither asks for a row it is about to overwrite nor tries an update it knows is in vain.
 // Keys compare as the ERP may compare them: blanks at the end and case aside. A key taken as held
 // by mistake costs an update that finds nothing, then the insert.
+//
+// Loaded with the rows' values (writing only what changed), it also tells whether the values a
+// mapping gives are those the ERP holds, without a statement per row.
 class KnownKeys {
 public:
     void load(Query& target, const QString& keyColumn);
+    void loadWithValues(Query& target, const QString& keyColumn);
     bool contains(const QVariant& key) const { return m_keys.contains(normalized(key)); }
     void insert(const QVariant& key) { m_keys.insert(normalized(key)); }
+    bool holdsValues() const { return m_withValues; }
+    // The values the ERP holds for the key's row, or nullptr.
+    const std::vector<QVariant>* values(const QVariant& key) const;
+    // The place of a column in values(), or -1.
+    int columnIndex(const QString& column) const { return m_columnIndex.value(column.toLower(), -1); }
 
 private:
     static QString normalized(const QVariant& key);
+    void read(Query& target, const QString& keyColumn, bool withValues);
     QSet<QString> m_keys;
+    bool m_withValues = false;
+    QHash<QString, int> m_columnIndex;
+    QHash<QString, std::vector<QVariant>> m_values;
 };
 
 // The keyed upsert of the master data: close the target, set its key parameter, open it; with no

@@ -546,13 +546,24 @@ bool sameValue(const QVariant& stored, const QVariant& written)
 
 bool Query::changesDiffer(const QStringList& ignored) const
 {
-    if (m_state != State::Edit)
+    if (m_state != State::Edit || m_unread)
         return true;
+    return changesDifferFrom(
+        [this](const QString& name) -> const QVariant* {
+            const int column = columnIndex(name);
+            return column < 0 ? nullptr : &m_rows[m_current][column];
+        },
+        ignored);
+}
+
+bool Query::changesDifferFrom(const std::function<const QVariant*(const QString&)>& stored,
+                              const QStringList& ignored) const
+{
     for (const Change& change : m_changes) {
         if (ignored.contains(change.column, Qt::CaseInsensitive))
             continue;
-        const int column = columnIndex(change.column);
-        if (column < 0 || !sameValue(m_rows[m_current][column], change.value))
+        const QVariant* value = stored(change.column);
+        if (!value || !sameValue(*value, change.value))
             return true;
     }
     return false;

@@ -90,6 +90,10 @@ public:
     // While editing: whether any value set differs from the row as the database holds it, the
     // columns named in ignored aside. Numbers compare as numbers, dates by their date (and time).
     bool changesDiffer(const QStringList& ignored) const;
+    // The same against a row held elsewhere: stored(column) is its value, or nullptr when the row
+    // has no such column.
+    bool changesDifferFrom(const std::function<const QVariant*(const QString&)>& stored,
+                           const QStringList& ignored) const;
     bool isWriting() const { return m_state != State::Browse; }
 
     // --- master and detail: the detail runs again (close, bind, open) whenever the master moves

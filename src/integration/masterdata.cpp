@@ -40,7 +40,10 @@ void copyMasterTable(Integration& integration, const MasterTable& t)
             const QString identity = rowIdentity(code, name);
             const int key = wholeNumberOf(code, t.table, identity, t.keyParameter);
             if (!keysLoaded) {
-                known.load(t.target, t.target.keyColumns().value(0));
+                if (integration.writeOnlyChanged())
+                    known.loadWithValues(t.target, t.target.keyColumns().value(0));
+                else
+                    known.load(t.target, t.target.keyColumns().value(0));
                 keysLoaded = true;
             }
             SectionRow row(integration, t.source, t.target);

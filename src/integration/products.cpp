@@ -176,7 +176,10 @@ void ImportProducts(Integration& integration)
         // The product, with the group, brand and barcode rows its insert brings in, is one unit.
         units.write([&] {
             if (!keysLoaded) {
-                products.load(q.c_produtos, QStringLiteral("Idreferencia"));
+                if (integration.writeOnlyChanged())
+                    products.loadWithValues(q.c_produtos, QStringLiteral("Idreferencia"));
+                else
+                    products.load(q.c_produtos, QStringLiteral("Idreferencia"));
                 barcodes.load(q.c_codbar, QStringLiteral("IdReferencia"));
                 keysLoaded = true;
             }

@@ -5,6 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc
   unixodbc unixodbc-dev tdsodbc odbc-postgresql
+  libpq-dev libsqlite3-dev
   postgresql postgresql-client
   xvfb xauth
 )

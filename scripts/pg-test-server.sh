@@ -13,7 +13,8 @@
 #
 # As root the cluster belongs to the user "postgres" (the server refuses to run as root); otherwise to
 # the current user. The superuser is always "postgres": password over TCP (scram-sha-256), trust on the
-# unix socket, which lives in the cluster folder. Durability is switched off: this is a test server.
+# unix socket, which lives in the cluster folder. Durability is switched off: this is a test server
+# (CARVELA_PG_DURABLE=1 at start switches it on, as the benchmark wants).
 # Environment: CARVELA_PG_BIN overrides the server's bin dir; CARVELA_PG_FIRST_PORT (default 55432).
 set -euo pipefail
 
@@ -208,14 +209,17 @@ cmd_start() {
     fi
     rm -f -- "$pwfile"
 
+    # CARVELA_PG_DURABLE=1 keeps the durability of a production server (the benchmark).
+    local durable=off
+    [[ "${CARVELA_PG_DURABLE:-0}" == 1 ]] && durable=on
     cat >>"$data/postgresql.conf" <<EOF
 
 # --- private test server ---
 listen_addresses = '127.0.0.1'
 unix_socket_directories = '$cluster'
-fsync = off
-synchronous_commit = off
-full_page_writes = off
+fsync = $durable
+synchronous_commit = $durable
+full_page_writes = $durable
 max_connections = 200
 password_encryption = 'scram-sha-256'
 logging_collector = off

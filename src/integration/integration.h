@@ -106,7 +106,9 @@ public:
     // The sections in the order the cycle reaches them, and the bank-movement import it runs at
     // the start and after the sections that ask for it.
     void setSections(std::vector<Section> sections) { m_sections = std::move(sections); }
+    const std::vector<Section>& sections() const { return m_sections; }
     void setBankMovementImport(std::function<void(Integration&)> import) { m_bankMovements = std::move(import); }
+    const std::function<void(Integration&)>& bankMovementImport() const { return m_bankMovements; }
 
     // The last error of the list loading, empty once the lists loaded (the window shows it).
     const QString& listLoadingError() const { return m_listError; }

@@ -137,8 +137,11 @@ void BankMovementImport::ImportBankMovements(StationState& state, const Referenc
     RunEnd end(*this, m_conServer, m_conMov, state);
 
     // The session keeps the UTF-8 the driver set at connect: accented histories arrive unchanged.
+    // Each login may take a while: the window gets its turn after each.
     m_conMov.open();
+    StationState::letMessagesRun();
     const int store = storeOf(*branch);
+    StationState::letMessagesRun();
 
     z_apoioM.close();
     z_apoioM.setSql(selectionLines());

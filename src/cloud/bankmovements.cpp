@@ -198,6 +198,7 @@ void BankMovementImport::copy(StationState& state, BankCounts& counts, const Row
         for (const Pending& p : pending) {
             z_udpM.setParam(QStringLiteral("id"), p.movement);
             z_udpM.execSql();
+            StationState::letMessagesRun();
         }
         marks.commit();
         for (const Pending& p : pending)

@@ -244,6 +244,7 @@ QSqlQuery& Connection::prepared(const QString& sql, const QString& context)
     // Statements whose text carries a value (filters, counters by store) would pile up.
     if (m_prepared.size() >= 256)
         m_prepared.clear();
+    setPendingSavepoint();
     auto query = std::make_unique<QSqlQuery>(db);
     query->setForwardOnly(true);
     ++m_statementsSent;
@@ -254,6 +255,8 @@ QSqlQuery& Connection::prepared(const QString& sql, const QString& context)
 
 void Connection::run(QSqlQuery& statement, const QString& context)
 {
+    if (m_savepointPending && m_database && statement.driver() == m_database->driver())
+        setPendingSavepoint();
     ++m_statementsSent;
     if (!statement.exec())
         fail(statement, context);
@@ -261,6 +264,8 @@ void Connection::run(QSqlQuery& statement, const QString& context)
 
 void Connection::run(QSqlQuery& statement, const QString& sql, const QString& context)
 {
+    if (m_savepointPending && m_database && statement.driver() == m_database->driver())
+        setPendingSavepoint();
     ++m_statementsSent;
     if (!statement.exec(sql))
         fail(statement, context);
@@ -347,7 +352,28 @@ bool Connection::isSqlServer() const
 void Connection::runControl(const QString& sql)
 {
     QSqlQuery statement(*m_database);
-    run(statement, sql, m_name);
+    ++m_statementsSent;
+    if (!statement.exec(sql))
+        fail(statement, m_name);
+}
+
+void Connection::setPendingSavepoint()
+{
+    if (!m_savepointPending)
+        return;
+    m_savepointPending = false;
+    if (isSqlServer()) {
+        runControl(QStringLiteral("SAVE TRANSACTION carvela_unit"));
+    } else if (m_savepointToRelease && m_target.engine == ConnectionTarget::Engine::PostgreSql) {
+        // One round trip: the last unit's savepoint goes as this one's is set.
+        runControl(QStringLiteral("RELEASE SAVEPOINT carvela_unit; SAVEPOINT carvela_unit"));
+    } else {
+        if (m_savepointToRelease)
+            runControl(QStringLiteral("RELEASE SAVEPOINT carvela_unit"));
+        runControl(QStringLiteral("SAVEPOINT carvela_unit"));
+    }
+    m_savepointToRelease = false;
+    m_savepointSet = true;
 }
 
 void Connection::begin()
@@ -360,17 +386,9 @@ void Connection::begin()
     if (m_inBatch) {
         if (m_inTransaction)
             throw Failure(QStringLiteral("%1: uma gravação começou dentro de outra").arg(m_name), m_name);
-        if (isSqlServer()) {
-            runControl(QStringLiteral("SAVE TRANSACTION carvela_unit"));
-        } else if (m_savepointToRelease && m_target.engine == ConnectionTarget::Engine::PostgreSql) {
-            // One round trip: the last unit's savepoint goes as this one's is set.
-            runControl(QStringLiteral("RELEASE SAVEPOINT carvela_unit; SAVEPOINT carvela_unit"));
-        } else {
-            if (m_savepointToRelease)
-                runControl(QStringLiteral("RELEASE SAVEPOINT carvela_unit"));
-            runControl(QStringLiteral("SAVEPOINT carvela_unit"));
-        }
-        m_savepointToRelease = false;
+        // Set with the unit's first statement: a unit that sends none (a row already there, or
+        // unchanged) costs nothing.
+        m_savepointPending = true;
         m_inTransaction = true;
         return;
     }
@@ -389,7 +407,10 @@ void Connection::commit()
     m_inTransaction = false;
     if (m_inBatch) {
         // SQL Server's savepoints need no release: they end with the transaction.
-        m_savepointToRelease = !isSqlServer();
+        if (m_savepointSet)
+            m_savepointToRelease = !isSqlServer();
+        m_savepointSet = false;
+        m_savepointPending = false;
         ++m_unitsInBatch;
         return;
     }
@@ -407,6 +428,11 @@ void Connection::rollback() noexcept
         if (!m_inTransaction)
             return;
         m_inTransaction = false;
+        const bool set = m_savepointSet;
+        m_savepointSet = false;
+        m_savepointPending = false;
+        if (!set)
+            return; // the unit sent nothing: nothing to undo
         m_savepointToRelease = false;
         if (!m_database || !m_database->isOpen() || m_transactionClosed)
             return;
@@ -440,6 +466,8 @@ void Connection::beginBatch()
         fail(db.lastError(), m_name);
     m_inBatch = true;
     m_unitsInBatch = 0;
+    m_savepointPending = false;
+    m_savepointSet = false;
     m_savepointToRelease = false;
     m_batchBroken = false;
 }
@@ -475,6 +503,8 @@ void Connection::rollbackBatch() noexcept
     m_inTransaction = false;
     m_transactionClosed = false;
     m_batchBroken = false;
+    m_savepointPending = false;
+    m_savepointSet = false;
     m_savepointToRelease = false;
     if (wasOpen && m_database && m_database->isOpen())
         m_database->rollback();

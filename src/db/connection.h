@@ -86,6 +86,7 @@ public:
 private:
     [[noreturn]] void fail(const QSqlError& error, const QString& sqlState, const QString& context);
     void runControl(const QString& sql);
+    void setPendingSavepoint();
     bool isSqlServer() const;
     void dropReader();
 
@@ -99,6 +100,8 @@ private:
     bool m_inTransaction = false;
     bool m_transactionClosed = false; // closed while a unit was open: nothing more until its rollback
     bool m_inBatch = false;
+    bool m_savepointPending = false;   // the open unit's savepoint, set before its first statement
+    bool m_savepointSet = false;       // the open unit's savepoint was set
     bool m_savepointToRelease = false; // the last unit's savepoint, released with the next one's start
     bool m_batchBroken = false;        // a unit could not be rolled back alone: the batch is gone
     int m_unitsInBatch = 0;

@@ -2,6 +2,7 @@
 
 #include "core/failure.h"
 #include "db/odbcstate.h"
+#include "db/pgexecute.h"
 
 #include <algorithm>
 #include <QAtomicInt>
@@ -218,6 +219,7 @@ void Connection::open()
 
 void Connection::close()
 {
+    m_serverNames.clear();
     m_prepared.clear();
     dropReader();
     if (m_inTransaction || m_inBatch)
@@ -236,6 +238,22 @@ QSqlDatabase Connection::database()
     return *m_database;
 }
 
+void Connection::clearPrepared()
+{
+    const bool alive = m_database && m_database->isOpen();
+    std::vector<QString> names;
+    for (const auto& [query, name] : m_serverNames)
+        names.push_back(name);
+    m_serverNames.clear();
+    m_prepared.clear();
+    if (!alive)
+        return;
+    for (const QString& name : names) {
+        QSqlQuery deallocate(*m_database);
+        deallocate.exec(QStringLiteral("DEALLOCATE ") + name);
+    }
+}
+
 QSqlQuery& Connection::prepared(const QString& sql, const QString& context)
 {
     const QSqlDatabase db = database();
@@ -243,32 +261,51 @@ QSqlQuery& Connection::prepared(const QString& sql, const QString& context)
         return *found->second;
     // Statements whose text carries a value (filters, counters by store) would pile up.
     if (m_prepared.size() >= 256)
-        m_prepared.clear();
+        clearPrepared();
     setPendingSavepoint();
     auto query = std::make_unique<QSqlQuery>(db);
-    query->setForwardOnly(true);
     ++m_statementsSent;
-    if (!query->prepare(sql))
-        fail(*query, context);
+    if (m_target.engine == ConnectionTarget::Engine::PostgreSql && !readsRows(sql)) {
+        const QString name = QStringLiteral("carvela_w%1").arg(++m_serverStatementCount);
+        if (!query->exec(QStringLiteral("PREPARE %1 AS %2").arg(name, dollarPlaceholders(sql))))
+            fail(*query, context);
+        m_serverNames.emplace(query.get(), name);
+    } else {
+        query->setForwardOnly(true);
+        if (!query->prepare(sql))
+            fail(*query, context);
+    }
     return *m_prepared.emplace(sql, std::move(query)).first->second;
 }
 
-void Connection::run(QSqlQuery& statement, const QString& context)
+int Connection::run(QSqlQuery& statement, const QString& context)
 {
+    if (const auto server = m_serverNames.find(&statement); server != m_serverNames.end()) {
+        // One message: the unit's savepoint, if it is still to be set, and the statement.
+        const QString savepoint = takePendingSavepoint();
+        const QString text = savepoint + executeText(*m_database->driver(), server->second, statement.boundValues());
+        m_statementsSent += 1 + savepoint.count(u';');
+        const PgOutcome outcome = execOnPgSession(*m_database, text);
+        if (outcome.error.isValid())
+            fail(outcome.error, context);
+        return outcome.rowsAffected;
+    }
     if (m_savepointPending && m_database && statement.driver() == m_database->driver())
         setPendingSavepoint();
     ++m_statementsSent;
     if (!statement.exec())
         fail(statement, context);
+    return statement.numRowsAffected();
 }
 
-void Connection::run(QSqlQuery& statement, const QString& sql, const QString& context)
+int Connection::run(QSqlQuery& statement, const QString& sql, const QString& context)
 {
     if (m_savepointPending && m_database && statement.driver() == m_database->driver())
         setPendingSavepoint();
     ++m_statementsSent;
     if (!statement.exec(sql))
         fail(statement, context);
+    return statement.numRowsAffected();
 }
 
 QSqlDatabase Connection::readerDatabase()
@@ -331,6 +368,7 @@ void Connection::fail(const QSqlError& error, const QString& sqlState, const QSt
     const QString reason = scrub(driverText(error));
     if (isLostConnection(error, stillOpen, sqlState)) {
         // The statements belong to the lost session; they are prepared again after a reconnect.
+        m_serverNames.clear();
         m_prepared.clear();
         if (m_inBatch)
             m_transactionClosed = true;
@@ -355,6 +393,18 @@ void Connection::runControl(const QString& sql)
     ++m_statementsSent;
     if (!statement.exec(sql))
         fail(statement, m_name);
+}
+
+QString Connection::takePendingSavepoint()
+{
+    if (!m_savepointPending)
+        return {};
+    m_savepointPending = false;
+    m_savepointSet = true;
+    const bool release = m_savepointToRelease;
+    m_savepointToRelease = false;
+    return release ? QStringLiteral("RELEASE SAVEPOINT carvela_unit; SAVEPOINT carvela_unit; ")
+                   : QStringLiteral("SAVEPOINT carvela_unit; ");
 }
 
 void Connection::setPendingSavepoint()

@@ -46,8 +46,9 @@ public:
     // A statement prepared on this session, reused while the session lasts.
     QSqlQuery& prepared(const QString& sql, const QString& context);
     // Runs a statement prepared and bound here, or a text when sql is given; raises its error.
-    void run(QSqlQuery& statement, const QString& context);
-    void run(QSqlQuery& statement, const QString& sql, const QString& context);
+    // Returns the rows it changed (-1 when the driver cannot tell).
+    int run(QSqlQuery& statement, const QString& context);
+    int run(QSqlQuery& statement, const QString& sql, const QString& context);
     // A second session to the same target, for a long read that other statements must not cut
     // short (drivers serve one result per session at a time). It closes with this connection.
     QSqlDatabase readerDatabase();
@@ -87,6 +88,9 @@ private:
     [[noreturn]] void fail(const QSqlError& error, const QString& sqlState, const QString& context);
     void runControl(const QString& sql);
     void setPendingSavepoint();
+    // The statements that set the pending savepoint, to go before a statement in one message.
+    QString takePendingSavepoint();
+    void clearPrepared();
     bool isSqlServer() const;
     void dropReader();
 
@@ -97,6 +101,9 @@ private:
     ConnectionTarget m_target;
     std::optional<QSqlDatabase> m_database;
     std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
+    // PostgreSQL writes prepared on the server by name: their EXECUTE can carry a unit's savepoint.
+    std::map<const QSqlQuery*, QString> m_serverNames;
+    int m_serverStatementCount = 0;
     bool m_inTransaction = false;
     bool m_transactionClosed = false; // closed while a unit was open: nothing more until its rollback
     bool m_inBatch = false;

@@ -122,11 +122,11 @@ std::pair<QString, QStringList> Query::positional() const
     return {out, names};
 }
 
-void Query::bindAndRun(QSqlQuery& statement, const QStringList& names)
+int Query::bindAndRun(QSqlQuery& statement, const QStringList& names)
 {
     for (int i = 0; i < names.size(); ++i)
         statement.bindValue(i, param(names.at(i)).value);
-    m_connection->run(statement, m_name);
+    return m_connection->run(statement, m_name);
 }
 
 void Query::open()
@@ -258,14 +258,12 @@ void Query::execSql()
     const auto [text, names] = positional();
     if (names.isEmpty()) {
         QSqlQuery statement(m_connection->database());
-        m_connection->run(statement, text, m_name);
-        m_rowsAffected = statement.numRowsAffected();
+        m_rowsAffected = m_connection->run(statement, text, m_name);
         statement.finish();
         return;
     }
     QSqlQuery& statement = m_connection->prepared(text, m_name);
-    bindAndRun(statement, names);
-    m_rowsAffected = statement.numRowsAffected();
+    m_rowsAffected = bindAndRun(statement, names);
     statement.finish();
 }
 
@@ -621,8 +619,7 @@ void Query::post()
     QSqlQuery& statement = m_connection->prepared(text, m_name);
     for (int i = 0; i < values.size(); ++i)
         statement.bindValue(i, values.at(i));
-    m_connection->run(statement, m_name);
-    const int affected = statement.numRowsAffected();
+    const int affected = m_connection->run(statement, m_name);
     statement.finish();
     m_rowsAffected = affected;
     if (m_unread) {

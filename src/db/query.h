@@ -118,7 +118,7 @@ private:
     Param& param(const QString& name);
     // The text with :name placeholders turned into positional ones, and the names in order.
     std::pair<QString, QStringList> positional() const;
-    void bindAndRun(QSqlQuery& statement, const QStringList& names);
+    int bindAndRun(QSqlQuery& statement, const QStringList& names);
     void moved();
     void readStreamRow();
     void requireTarget(const char* operation) const;

@@ -212,6 +212,31 @@ private Q_SLOTS:
         QCOMPARE(s.state().movementDate(), QDate(2024, 3, 8));
     }
 
+    // A group is looked up once per section, but what a failed sale found (a group its own first
+    // item brought in) goes with the sale: the next sale of that group brings it in again.
+    void aFailedSaleTakesItsGroupsAlong()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        TestStation s(engine, QStringLiteral("salesgroup"));
+        prepare(s);
+        test::insertRow(s.pos(), "grupos", {{"codigo", "09"}, {"descricao", "Aditivos"}});
+        for (const char* code : {"700", "701", "702"})
+            test::insertRow(s.pos(), "produtos", {{"codigo", code}, {"descricao", "ADITIVO"}, {"cod_grupo", "09"}});
+        sale(s, "00001");
+        item(s, "00001", "1", "700");
+        item(s, "00001", "2", "701"); // finds group 9, which item 1 inserted
+        item(s, "00001", "3", "555"); // no such product: the sale fails
+        sale(s, "00002");
+        item(s, "00002", "1", "702");
+        s.start();
+        s.state().setMovementDate(QDate(2024, 3, 7));
+
+        ImportSales(s.integration()); // the products section would bring the group in first
+        QCOMPARE(count(s, "lj_venda"), 1);
+        QCOMPARE(count(s, "lj_produtos where idreferencia = '702' and idgrupo = 9"), 1);
+        QCOMPARE(count(s, "ivgrupo where idgrupo = 9"), 1);
+    }
+
     // Another ERP client stored sale 5 without moving the counter (at 4): the new sale passes over
     // the number, and none is stored twice.
     void aNumberAnotherClientTookIsPassedOver()

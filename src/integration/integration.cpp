@@ -242,6 +242,28 @@ void Integration::runSections()
     }
 }
 
+std::optional<int> Integration::knownReference(const QString& key) const
+{
+    if (const auto found = m_knownReferences.constFind(key); found != m_knownReferences.constEnd())
+        return found.value();
+    if (const auto found = m_unitReferences.constFind(key); found != m_unitReferences.constEnd())
+        return found.value();
+    return std::nullopt;
+}
+
+void Integration::endUnitReferences(bool unitKept)
+{
+    if (unitKept)
+        m_knownReferences.insert(m_unitReferences);
+    m_unitReferences.clear();
+}
+
+void Integration::forgetReferences()
+{
+    m_knownReferences.clear();
+    m_unitReferences.clear();
+}
+
 void Integration::RunCycle()
 {
     // A tick that arrives while a cycle lets window messages run must not start a second one.

@@ -10,6 +10,8 @@
 #include "integration/namedqueries.h"
 
 #include <functional>
+#include <optional>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -99,6 +101,13 @@ public:
     // Whether a master row is written only when a value differs from the ERP's (an integrator's
     // choice in Parametros.ini; off, every row is rewritten on every cycle).
     bool writeOnlyChanged() const { return m_writeOnlyChanged; }
+    // The groups and brands the ERP was found to hold while a section runs ("ivgrupo:3"), so that
+    // each is looked up once per section, not once per product. What a unit finds is kept only when
+    // the unit is: it may have found a row it inserted itself. A section starts it afresh.
+    std::optional<int> knownReference(const QString& key) const;
+    void noteReference(const QString& key, int id) { m_unitReferences.insert(key, id); }
+    void endUnitReferences(bool unitKept);
+    void forgetReferences();
 
     // carvela.log beside the settings file: every log entry and every cycle summary.
     LogFile& logFile() { return m_logFile; }
@@ -163,6 +172,8 @@ private:
     bool m_loadingLists = false;
     bool m_windowless = false;
     bool m_writeOnlyChanged = false;
+    QHash<QString, int> m_knownReferences;
+    QHash<QString, int> m_unitReferences;
     QString m_listError;
 };
 

@@ -17,10 +17,14 @@ QVariant codeAsNumber(RowContext& row)
 int importReference(Integration& integration, Query& erp, Query& pos, const QString& erpParameter,
                     const QString& erpKeyColumn, const Mapping& mapping, const QString& table, const QString& code)
 {
+    const QString known = table + u':' + QString::number(convert::toInt(code));
+    if (const std::optional<int> id = integration.knownReference(known))
+        return *id;
     erp.close();
     erp.setParam(erpParameter, convert::toInt(code));
     erp.open();
-    if (erp.isEmpty()) {
+    const bool held = !erp.isEmpty();
+    if (!held) {
         pos.close();
         pos.setParam(QStringLiteral("codigo"), code);
         pos.open();
@@ -33,6 +37,8 @@ int importReference(Integration& integration, Query& erp, Query& pos, const QStr
         }
     }
     const int result = convert::toIntOr(erp.asString(erpKeyColumn), 1);
+    if (held)
+        integration.noteReference(known, result);
     erp.close();
     pos.close();
     return result;

@@ -21,6 +21,7 @@ Written written(Upserted upserted)
 UnitWriter::UnitWriter(Integration& integration)
     : m_integration(integration)
 {
+    m_integration.forgetReferences();
 }
 
 UnitWriter::~UnitWriter()
@@ -54,10 +55,15 @@ bool UnitWriter::write(const std::function<Written()>& write)
         written = write();
         unit.commit();
     } catch (const RowFailure& failure) {
+        integration.endUnitReferences(false);
         integration.reportRowFailure(failure.message());
         m_batch->commitIfDue();
         return false;
+    } catch (...) {
+        integration.forgetReferences();
+        throw;
     }
+    integration.endUnitReferences(true);
     m_batch->commitIfDue();
     // Looked up again: writing a unit may name a section of its own (a sale's items).
     SectionCounts& counts = integration.sectionCounts();

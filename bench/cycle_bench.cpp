@@ -10,6 +10,7 @@
 #include "bench/probe.h"
 #include "bench/references.h"
 #include "core/cyclesummary.h"
+#include "core/localzone.h"
 
 #include <optional>
 #include <QCommandLineParser>
@@ -68,6 +69,7 @@ struct Row {
 
 int main(int argc, char* argv[])
 {
+    loadLocalZoneOnce(); // as the program does
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
@@ -78,7 +80,8 @@ int main(int argc, char* argv[])
     parser.addOption({QStringLiteral("mode"), QStringLiteral("spec or changed-only"), QStringLiteral("mode"),
                       QStringLiteral("spec")});
     parser.addOption({QStringLiteral("no-references"), QStringLiteral("measure ours only")});
-    parser.addOption({QStringLiteral("json"), QStringLiteral("write the rows as a JSON array"), QStringLiteral("FILE")});
+    parser.addOption(
+        {QStringLiteral("json"), QStringLiteral("write the rows as a JSON array"), QStringLiteral("FILE")});
     parser.process(app);
 
     const QString engine = parser.value(QStringLiteral("engine"));
@@ -117,8 +120,8 @@ int main(int argc, char* argv[])
         std::map<QString, Reference::Timing> naiveTimes;
         if (references) {
             const ErpSnapshot after(ours.station());
-            const Reference::Phase p = phase == QLatin1String("first") ? Reference::Phase::First
-                                                                       : Reference::Phase::Steady;
+            const Reference::Phase p =
+                phase == QLatin1String("first") ? Reference::Phase::First : Reference::Phase::Steady;
             const ErpSnapshot& start = before ? *before : after;
             floorTimes = Reference(floorStation->station(), Reference::Kind::Floor).run(p, start, after);
             naiveTimes = Reference(naiveStation->station(), Reference::Kind::Naive).run(p, start, after);
@@ -188,7 +191,7 @@ int main(int argc, char* argv[])
             const double perRow = row.rows > 0 ? double(row.cost.statements) / row.rows : 0;
             const auto ratio = [&](const std::optional<double>& reference) {
                 return reference && *reference > 0 ? QString::number(row.cost.seconds / *reference, 'f', 2)
-                                                    : QStringLiteral("-");
+                                                   : QStringLiteral("-");
             };
             const auto naiveRatio = [&](const std::optional<double>& reference) {
                 return reference && row.cost.seconds > 0 ? QString::number(*reference / row.cost.seconds, 'f', 1)

@@ -3,6 +3,7 @@
 #include "app/headlessrunner.h"
 #include "app/uPrincipalAdmin.h"
 #include "core/failure.h"
+#include "core/localzone.h"
 #include "core/settings.h"
 
 #include <QApplication>
@@ -50,6 +51,7 @@ int fail(const QString& message)
 
 int main(int argc, char* argv[])
 {
+    carvela::loadLocalZoneOnce();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

@@ -272,7 +272,10 @@ void KnownKeys::read(Query& target, const QString& keyColumn, bool withValues)
         if (record.fieldName(c).compare(keyColumn, Qt::CaseInsensitive) == 0)
             keyIndex = c;
     }
-    while (rows.next()) {
+    for (int n = 1; rows.next(); ++n) {
+        // A whole table takes a while: the window gets its turn now and then.
+        if (n % 512 == 0)
+            StationState::letMessagesRun();
         const QString key = normalized(rows.value(keyIndex));
         m_keys.insert(key);
         if (!withValues)

@@ -162,10 +162,11 @@ void Query::open()
         read(statement);
     }
     m_columns = std::move(columns);
+    indexColumns();
     m_rows = std::move(rows);
     m_open = true;
     m_state = State::Browse;
-    m_changes.clear();
+    clearChanges();
     m_current = 0;
     m_eof = m_rows.empty();
     moved();
@@ -211,10 +212,11 @@ void Query::openStreamed()
     m_columns.clear();
     for (int c = 0; c < record.count(); ++c)
         m_columns << record.fieldName(c);
+    indexColumns();
     m_stream = std::move(stream);
     m_open = true;
     m_state = State::Browse;
-    m_changes.clear();
+    clearChanges();
     m_current = 0;
     m_streamRecNo = 0;
     readStreamRow();
@@ -247,10 +249,11 @@ void Query::close()
     m_open = false;
     m_rows.clear();
     m_columns.clear();
+    m_columnIndex.clear();
     m_current = 0;
     m_eof = true;
     m_state = State::Browse;
-    m_changes.clear();
+    clearChanges();
 }
 
 void Query::execSql()
@@ -317,18 +320,13 @@ void Query::setMaster(Query& master, std::function<void(Query&, const Query&)> b
 
 int Query::columnIndex(const QString& name) const
 {
-    for (int i = 0; i < m_columns.size(); ++i)
-        if (m_columns.at(i).compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
+    return m_columnIndex.value(name.toCaseFolded(), -1);
 }
 
 const QVariant* Query::changedValue(const QString& name) const
 {
-    for (const Change& change : m_changes)
-        if (change.column.compare(name, Qt::CaseInsensitive) == 0)
-            return &change.value;
-    return nullptr;
+    const auto found = m_changeIndex.constFind(name.toCaseFolded());
+    return found == m_changeIndex.constEnd() ? nullptr : &m_changes[found.value()].value;
 }
 
 bool Query::hasField(const QString& name) const
@@ -450,7 +448,7 @@ void Query::append()
 {
     requireTarget("append to");
     m_state = State::Insert;
-    m_changes.clear();
+    clearChanges();
 }
 
 void Query::appendUnread()
@@ -458,7 +456,7 @@ void Query::appendUnread()
     if (m_table.isEmpty())
         requireTarget("append to");
     m_state = State::Insert;
-    m_changes.clear();
+    clearChanges();
     m_unread = true;
 }
 
@@ -467,7 +465,7 @@ void Query::editUnread(const QVariantList& key)
     if (m_table.isEmpty() || m_keyColumns.size() != key.size())
         throw Failure(QStringLiteral("%1: cannot edit without a key").arg(m_name));
     m_state = State::Edit;
-    m_changes.clear();
+    clearChanges();
     m_unread = true;
     m_unreadKey = key;
 }
@@ -480,20 +478,34 @@ void Query::edit()
     if (m_keyColumns.isEmpty())
         throw Failure(QStringLiteral("%1: cannot edit without a key").arg(m_name));
     m_state = State::Edit;
-    m_changes.clear();
+    clearChanges();
 }
 
 void Query::setValue(const QString& name, const QVariant& value)
 {
     if (m_state == State::Browse)
         throw Failure(QStringLiteral("%1: Dataset not in edit or insert mode").arg(m_name));
-    for (Change& change : m_changes) {
-        if (change.column.compare(name, Qt::CaseInsensitive) == 0) {
-            change.value = value;
-            return;
-        }
+    const QString folded = name.toCaseFolded();
+    if (const auto found = m_changeIndex.constFind(folded); found != m_changeIndex.constEnd()) {
+        m_changes[found.value()].value = value;
+        return;
     }
+    m_changeIndex.insert(folded, int(m_changes.size()));
     m_changes.push_back(Change{name, value});
+}
+
+void Query::indexColumns()
+{
+    m_columnIndex.clear();
+    // The first of two columns of the same name is the one a name finds.
+    for (int c = int(m_columns.size()) - 1; c >= 0; --c)
+        m_columnIndex.insert(m_columns.at(c).toCaseFolded(), c);
+}
+
+void Query::clearChanges()
+{
+    m_changes.clear();
+    m_changeIndex.clear();
 }
 
 void Query::setNull(const QString& name)
@@ -571,7 +583,7 @@ void Query::cancel()
 {
     m_unread = false;
     m_state = State::Browse;
-    m_changes.clear();
+    clearChanges();
 }
 
 void Query::post()
@@ -626,7 +638,7 @@ void Query::post()
         // Nothing was read, so nothing is kept: the caller knows the row.
         m_unread = false;
         m_state = State::Browse;
-        m_changes.clear();
+        clearChanges();
         return;
     }
     if (m_state == State::Edit && affected == 0)
@@ -645,6 +657,7 @@ void Query::post()
             extra.push_back(change);
     }
     for (const Change& change : extra) {
+        m_columnIndex.insert(change.column.toCaseFolded(), int(m_columns.size()));
         m_columns << change.column;
         for (auto& other : m_rows)
             other.emplace_back();
@@ -658,7 +671,7 @@ void Query::post()
     }
     m_eof = false;
     m_state = State::Browse;
-    m_changes.clear();
+    clearChanges();
 }
 
 } // namespace carvela

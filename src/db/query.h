@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -121,6 +122,8 @@ private:
     int bindAndRun(QSqlQuery& statement, const QStringList& names);
     void moved();
     void readStreamRow();
+    void clearChanges();
+    void indexColumns();
     void requireTarget(const char* operation) const;
     [[noreturn]] void failField(const QString& name) const;
 
@@ -133,6 +136,7 @@ private:
 
     bool m_open = false;
     QStringList m_columns;
+    QHash<QString, int> m_columnIndex; // case-folded name -> column
     std::vector<std::vector<QVariant>> m_rows;
     int m_current = 0;
     bool m_eof = true;
@@ -140,7 +144,8 @@ private:
 
     State m_state = State::Browse;
     std::vector<Change> m_changes;
-    bool m_unread = false; // writing a row that was never read: nothing of it is kept
+    QHash<QString, int> m_changeIndex; // case-folded column -> its place in m_changes
+    bool m_unread = false;             // writing a row that was never read: nothing of it is kept
     QVariantList m_unreadKey;
 
     std::unique_ptr<QSqlQuery> m_stream;

@@ -268,7 +268,8 @@ void KnownKeys::read(Query& target, const QString& keyColumn, bool withValues)
     const QSqlRecord record = rows.record();
     int keyIndex = 0;
     for (int c = 0; c < record.count(); ++c) {
-        m_columnIndex.insert(record.fieldName(c).toLower(), c);
+        m_columnIndex.insert(record.fieldName(c).toCaseFolded(), c);
+        m_columnIndex.insert(record.fieldName(c), c);
         if (record.fieldName(c).compare(keyColumn, Qt::CaseInsensitive) == 0)
             keyIndex = c;
     }

@@ -128,7 +128,11 @@ public:
     // The values the ERP holds for the key's row, or nullptr.
     const std::vector<QVariant>* values(const QVariant& key) const;
     // The place of a column in values(), or -1.
-    int columnIndex(const QString& column) const { return m_columnIndex.value(column.toLower(), -1); }
+    int columnIndex(const QString& column) const
+    {
+        const auto found = m_columnIndex.constFind(column);
+        return found != m_columnIndex.constEnd() ? found.value() : m_columnIndex.value(column.toCaseFolded(), -1);
+    }
 
 private:
     static QString normalized(const QVariant& key);

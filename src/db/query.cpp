@@ -320,13 +320,18 @@ void Query::setMaster(Query& master, std::function<void(Query&, const Query&)> b
 
 int Query::columnIndex(const QString& name) const
 {
+    // The spelling a caller uses is mostly the one the index holds: no folding needed then.
+    if (const auto found = m_columnIndex.constFind(name); found != m_columnIndex.constEnd())
+        return found.value();
     return m_columnIndex.value(name.toCaseFolded(), -1);
 }
 
 const QVariant* Query::changedValue(const QString& name) const
 {
-    const auto found = m_changeIndex.constFind(name.toCaseFolded());
-    return found == m_changeIndex.constEnd() ? nullptr : &m_changes[found.value()].value;
+    for (const Change& change : m_changes)
+        if (change.column.compare(name, Qt::CaseInsensitive) == 0)
+            return &change.value;
+    return nullptr;
 }
 
 bool Query::hasField(const QString& name) const
@@ -485,12 +490,20 @@ void Query::setValue(const QString& name, const QVariant& value)
 {
     if (m_state == State::Browse)
         throw Failure(QStringLiteral("%1: Dataset not in edit or insert mode").arg(m_name));
-    const QString folded = name.toCaseFolded();
-    if (const auto found = m_changeIndex.constFind(folded); found != m_changeIndex.constEnd()) {
-        m_changes[found.value()].value = value;
+    // A mapping sets the same columns in the same order row after row: while this row follows the
+    // last one's order, the column cannot have been set already, and no search is needed.
+    const size_t next = m_changes.size();
+    if (m_changesInOrder && next < m_lastColumns.size() && m_lastColumns[next] == name) {
+        m_changes.push_back(Change{m_lastColumns[next], value});
         return;
     }
-    m_changeIndex.insert(folded, int(m_changes.size()));
+    m_changesInOrder = false;
+    for (Change& change : m_changes) {
+        if (change.column.compare(name, Qt::CaseInsensitive) == 0) {
+            change.value = value;
+            return;
+        }
+    }
     m_changes.push_back(Change{name, value});
 }
 
@@ -498,14 +511,21 @@ void Query::indexColumns()
 {
     m_columnIndex.clear();
     // The first of two columns of the same name is the one a name finds.
-    for (int c = int(m_columns.size()) - 1; c >= 0; --c)
+    for (int c = int(m_columns.size()) - 1; c >= 0; --c) {
         m_columnIndex.insert(m_columns.at(c).toCaseFolded(), c);
+        m_columnIndex.insert(m_columns.at(c), c);
+    }
 }
 
 void Query::clearChanges()
 {
+    if (!m_changesInOrder || m_changes.size() != m_lastColumns.size()) {
+        m_lastColumns.clear();
+        for (const Change& change : m_changes)
+            m_lastColumns.push_back(change.column);
+    }
     m_changes.clear();
-    m_changeIndex.clear();
+    m_changesInOrder = true;
 }
 
 void Query::setNull(const QString& name)
@@ -658,6 +678,7 @@ void Query::post()
     }
     for (const Change& change : extra) {
         m_columnIndex.insert(change.column.toCaseFolded(), int(m_columns.size()));
+        m_columnIndex.insert(change.column, int(m_columns.size()));
         m_columns << change.column;
         for (auto& other : m_rows)
             other.emplace_back();

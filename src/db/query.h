@@ -144,8 +144,9 @@ private:
 
     State m_state = State::Browse;
     std::vector<Change> m_changes;
-    QHash<QString, int> m_changeIndex; // case-folded column -> its place in m_changes
-    bool m_unread = false;             // writing a row that was never read: nothing of it is kept
+    std::vector<QString> m_lastColumns; // the columns the last row set, in order
+    bool m_changesInOrder = true;
+    bool m_unread = false; // writing a row that was never read: nothing of it is kept
     QVariantList m_unreadKey;
 
     std::unique_ptr<QSqlQuery> m_stream;

@@ -242,6 +242,26 @@ private Q_SLOTS:
         QCOMPARE(erpCount(s, "lj_referbar where idreferencia in ('3', '4')"), 0);
     }
 
+    // Product codes are text: "7" and "007" are two products, each with its barcode, on the
+    // first cycle and on the next.
+    void productCodesThatLookAlike()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        TestStation s(engine, QStringLiteral("lookalike"));
+        test::insertRow(s.pos(), "produtos", {{"codigo", "7"}, {"descricao", "SETE"}, {"cod_barras", "7001"}});
+        test::insertRow(s.pos(), "produtos",
+                        {{"codigo", "007"}, {"descricao", "ZERO ZERO SETE"}, {"cod_barras", "7002"}});
+        s.start();
+        for (int cycle = 0; cycle < 2; ++cycle) {
+            ImportProducts(s.integration());
+            QCOMPARE(erpCount(s, "lj_produtos"), 2);
+            QCOMPARE(erpCount(s, "lj_referbar where idreferencia in ('7', '007')"), 2);
+            QCOMPARE(
+                erpRow(s, "select descricao from lj_produtos where idreferencia = '007'").value("descricao").toString(),
+                QStringLiteral("ZERO ZERO SETE"));
+        }
+    }
+
     // With [Carvela] SomenteAlterados=1 a master row whose values are those of the ERP is not
     // written: its change time stays; a row that changed is written as always.
     void writeOnlyWhatChanged()

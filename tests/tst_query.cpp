@@ -265,17 +265,34 @@ private Q_SLOTS:
         } // left without commit
         QCOMPARE(count(), 6);
 
-        const QString lost = test::failureOf([&] {
+        {
+            // Closed between units (the switch): the whole units of the batch are kept, and the
+            // section goes on in a new session.
             Batch batch(s.connection);
             QVERIFY(unit(40));
-            s.connection.close(); // the session goes under the batch
-            unit(41);
+            s.connection.close();
+            QVERIFY(unit(41));
+            batch.commitIfDue();
+            QVERIFY(unit(42));
             batch.commit();
+        }
+        QCOMPARE(count(), 12);
+
+        // Closed with a unit half-way: that unit goes and may not go on; the batch is kept.
+        const QString halfWay = test::failureOf([&] {
+            Batch batch(s.connection);
+            QVERIFY(unit(43));
+            Transaction t(s.connection);
+            insert.setParam(QStringLiteral("id"), 44);
+            insert.execSql();
+            s.connection.close();
+            insert.setParam(QStringLiteral("id"), 1044);
+            insert.execSql();
         });
-        QVERIFY2(lost.contains(QStringLiteral("Falha de conexão com conexao")), qPrintable(lost));
-        QCOMPARE(count(), 6);
+        QVERIFY2(halfWay.contains(QStringLiteral("Falha de conexão com conexao")), qPrintable(halfWay));
+        QCOMPARE(count(), 14);
         QVERIFY(unit(50)); // on its own again: begins and commits
-        QCOMPARE(count(), 8);
+        QCOMPARE(count(), 16);
     }
 
     // A streamed read holds one row at a time and is not cut short by the statements run on the

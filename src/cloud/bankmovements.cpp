@@ -224,6 +224,8 @@ void BankMovementImport::copy(StationState& state, BankCounts& counts, const Row
                 writeMapping(movementMapping(), row, true, QStringLiteral("ContaCorrente"), identity);
                 postRow(QyApoio, QStringLiteral("ContaCorrente"), identity);
                 inserted = true;
+                // The selection may list a movement twice (a bank with two agencies at the store).
+                present << movement;
             }
             unit.commit();
         } catch (const RowFailure& failure) {

@@ -219,6 +219,7 @@ void Connection::open()
 
 void Connection::close()
 {
+    keepBatchBeforeClosing();
     m_serverNames.clear();
     m_prepared.clear();
     dropReader();
@@ -380,6 +381,24 @@ void Connection::fail(const QSqlError& error, const QString& sqlState, const QSt
     if (isRowRefusal(error, m_target.engine, sqlState))
         throw RowFailure(message, m_name);
     throw Failure(message, m_name);
+}
+
+void Connection::keepBatchBeforeClosing() noexcept
+{
+    // The switch closes the connections while a section lets the window run: the units the batch
+    // holds are whole, so they are kept, as when each unit was committed on its own. A unit half
+    // way goes first, and is refused from here on (m_transactionClosed).
+    if (!m_inBatch || !m_database || !m_database->isOpen() || m_transactionClosed || m_batchBroken)
+        return;
+    if (m_inTransaction && m_savepointSet) {
+        QSqlQuery statement(*m_database);
+        const bool undone = isSqlServer() ? statement.exec(QStringLiteral("ROLLBACK TRANSACTION carvela_unit"))
+                                          : statement.exec(QStringLiteral("ROLLBACK TO SAVEPOINT carvela_unit"));
+        if (!undone)
+            return; // what the batch holds cannot be told from the unit: it goes with the session
+    }
+    if (m_database->commit())
+        m_inBatch = false;
 }
 
 bool Connection::isSqlServer() const
@@ -576,6 +595,12 @@ Batch::~Batch()
 
 bool Batch::commitIfDue()
 {
+    if (!m_connection.inBatch()) {
+        // Committed when the connection was closed under it: the next units start a new one.
+        m_connection.beginBatch();
+        m_startedMs = QDateTime::currentMSecsSinceEpoch();
+        return true;
+    }
     constexpr int kUnitsPerCommit = 500;
     constexpr qint64 kMsPerCommit = 1000;
     if (m_connection.unitsInBatch() < kUnitsPerCommit &&
@@ -591,7 +616,8 @@ bool Batch::commitIfDue()
 void Batch::commit()
 {
     // Left open when the commit fails: the destructor then rolls it back.
-    m_connection.commitBatch();
+    if (m_connection.inBatch())
+        m_connection.commitBatch();
     m_open = false;
 }
 

@@ -81,6 +81,9 @@ public:
     bool inBatch() const { return m_inBatch; }
     // Units committed into the open batch.
     int unitsInBatch() const { return m_unitsInBatch; }
+    // A unit's failure took the whole batch with it (SQL Server rolls the transaction back on
+    // some errors): the batch's other units are gone too.
+    bool batchBroken() const { return m_batchBroken; }
     // Removes every secret of the target from a text meant for the operator.
     QString scrub(QString text) const;
 
@@ -88,6 +91,7 @@ private:
     [[noreturn]] void fail(const QSqlError& error, const QString& sqlState, const QString& context);
     void runControl(const QString& sql);
     void setPendingSavepoint();
+    void keepBatchBeforeClosing() noexcept;
     // The statements that set the pending savepoint, to go before a statement in one message.
     QString takePendingSavepoint();
     void clearPrepared();

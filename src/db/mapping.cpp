@@ -256,11 +256,15 @@ void KnownKeys::loadWithValues(Query& target, const QString& keyColumn)
 void KnownKeys::read(Query& target, const QString& keyColumn, bool withValues)
 {
     m_keys.clear();
+    m_exact.clear();
     m_values.clear();
     m_columnIndex.clear();
     m_withValues = withValues;
     Connection& connection = target.connection();
-    QSqlQuery rows(connection.database());
+    // On a session of its own: the window gets its turn while the table is read, and whatever it
+    // runs then may use the connection (FreeTDS serves one result per session). The section's
+    // own rows are not in it yet: the keys are read before the section writes.
+    QSqlQuery rows(connection.readerDatabase());
     rows.setForwardOnly(true);
     const QString sql = withValues ? QStringLiteral("select * from %1").arg(target.table())
                                    : QStringLiteral("select %1 from %2").arg(keyColumn, target.table());
@@ -277,8 +281,10 @@ void KnownKeys::read(Query& target, const QString& keyColumn, bool withValues)
         // A whole table takes a while: the window gets its turn now and then.
         if (n % 512 == 0)
             StationState::letMessagesRun();
-        const QString key = normalized(rows.value(keyIndex));
+        const QVariant value = rows.value(keyIndex);
+        const QString key = normalized(value);
         m_keys.insert(key);
+        m_exact.insert(trimmedKey(value));
         if (!withValues)
             continue;
         std::vector<QVariant> values(record.count());
@@ -290,6 +296,22 @@ void KnownKeys::read(Query& target, const QString& keyColumn, bool withValues)
         connection.fail(rows, target.name());
     if (!withValues)
         m_columnIndex.clear();
+}
+
+QString KnownKeys::trimmedKey(const QVariant& key)
+{
+    QString text = key.toString();
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).isSpace())
+        --end;
+    text.truncate(end);
+    return text;
+}
+
+void KnownKeys::forgetValues(const QVariant& key)
+{
+    if (m_withValues)
+        m_values.remove(normalized(key));
 }
 
 const std::vector<QVariant>* KnownKeys::values(const QVariant& key) const
@@ -316,9 +338,8 @@ QString KnownKeys::normalized(const QVariant& key)
     while (end > 0 && text.at(end - 1).isSpace())
         --end;
     text.truncate(end);
-    bool isNumber = false;
-    const qlonglong number = text.toLongLong(&isNumber);
-    return isNumber ? QString::number(number) : text.toCaseFolded();
+    // Text keys stay text: "007" and "7" are two products.
+    return text.toCaseFolded();
 }
 
 Upserted keyedUpsert(const Mapping& mapping, RowContext& ctx, const QString& keyParameter, const QVariant& key,
@@ -340,8 +361,15 @@ Upserted keyedUpsert(const Mapping& mapping, RowContext& ctx, const QString& key
                 }
             }
             postRow(ctx.target, table, rowIdentity);
-            if (ctx.target.rowsAffected() != 0)
+            // What it holds now is what was written: a later source row of the same key compares
+            // with that.
+            known->forgetValues(key);
+            if (ctx.target.rowsAffected() > 0)
                 return Upserted::Updated;
+            if (ctx.target.rowsAffected() < 0) {
+                // The driver cannot tell: ask for the row, as without known keys.
+                return keyedUpsert(mapping, ctx, keyParameter, key, table, rowIdentity, onlyWhenChanged);
+            }
         }
         ctx.target.appendUnread();
         writeMapping(mapping, ctx, true, table, rowIdentity);

@@ -123,23 +123,36 @@ public:
     void load(Query& target, const QString& keyColumn);
     void loadWithValues(Query& target, const QString& keyColumn);
     bool contains(const QVariant& key) const { return m_keys.contains(normalized(key)); }
-    void insert(const QVariant& key) { m_keys.insert(normalized(key)); }
+    void insert(const QVariant& key)
+    {
+        m_keys.insert(normalized(key));
+        m_exact.insert(trimmedKey(key));
+    }
     bool holdsValues() const { return m_withValues; }
     // The values the ERP holds for the key's row, or nullptr.
     const std::vector<QVariant>* values(const QVariant& key) const;
+    void forgetValues(const QVariant& key);
+    // Whether the key is held as written, not only as the ERP may compare it.
+    bool containsExactly(const QVariant& key) const { return m_exact.contains(trimmedKey(key)); }
     // The place of a column in values(), or -1.
     int columnIndex(const QString& column) const
     {
-        const auto found = m_columnIndex.constFind(column);
-        return found != m_columnIndex.constEnd() ? found.value() : m_columnIndex.value(column.toCaseFolded(), -1);
+        if (const auto found = m_columnIndex.constFind(column); found != m_columnIndex.constEnd())
+            return found.value();
+        const int index = m_columnIndex.value(column.toCaseFolded(), -1);
+        if (index >= 0)
+            m_columnIndex.insert(column, index); // the mapping asks with the same spelling every row
+        return index;
     }
 
 private:
     static QString normalized(const QVariant& key);
+    static QString trimmedKey(const QVariant& key);
     void read(Query& target, const QString& keyColumn, bool withValues);
     QSet<QString> m_keys;
+    QSet<QString> m_exact;
     bool m_withValues = false;
-    QHash<QString, int> m_columnIndex;
+    mutable QHash<QString, int> m_columnIndex;
     QHash<QString, std::vector<QVariant>> m_values;
 };
 

@@ -320,10 +320,13 @@ void Query::setMaster(Query& master, std::function<void(Query&, const Query&)> b
 
 int Query::columnIndex(const QString& name) const
 {
-    // The spelling a caller uses is mostly the one the index holds: no folding needed then.
+    // A caller asks row after row with the same spelling: once found by folding, it is found as is.
     if (const auto found = m_columnIndex.constFind(name); found != m_columnIndex.constEnd())
         return found.value();
-    return m_columnIndex.value(name.toCaseFolded(), -1);
+    const int column = m_columnIndex.value(name.toCaseFolded(), -1);
+    if (column >= 0)
+        m_columnIndex.insert(name, column);
+    return column;
 }
 
 const QVariant* Query::changedValue(const QString& name) const

@@ -136,7 +136,7 @@ private:
 
     bool m_open = false;
     QStringList m_columns;
-    QHash<QString, int> m_columnIndex; // case-folded name -> column
+    mutable QHash<QString, int> m_columnIndex; // case-folded and asked-for names -> column
     std::vector<std::vector<QVariant>> m_rows;
     int m_current = 0;
     bool m_eof = true;

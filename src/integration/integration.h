@@ -104,6 +104,10 @@ public:
     // The groups and brands the ERP was found to hold while a section runs ("ivgrupo:3"), so that
     // each is looked up once per section, not once per product. What a unit finds is kept only when
     // the unit is: it may have found a row it inserted itself. A section starts it afresh.
+    // After a server took a whole batch with one refused row, units are committed one by one for
+    // the rest of the process: slower, but a bad row then costs only itself.
+    bool unitsAlone() const { return m_unitsAlone; }
+    void setUnitsAlone() { m_unitsAlone = true; }
     std::optional<int> knownReference(const QString& key) const;
     void noteReference(const QString& key, int id) { m_unitReferences.insert(key, id); }
     void endUnitReferences(bool unitKept);
@@ -174,6 +178,7 @@ private:
     bool m_writeOnlyChanged = false;
     QHash<QString, int> m_knownReferences;
     QHash<QString, int> m_unitReferences;
+    bool m_unitsAlone = false;
     QString m_listError;
 };
 

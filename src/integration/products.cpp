@@ -126,11 +126,12 @@ void ensureBarcode(Integration& integration, const RowContext& product, KnownKey
 {
     Query& c_codbar = integration.queries().c_codbar;
     c_codbar.close();
-    if (known) {
-        if (known->contains(product.key))
-            return;
+    if (known && known->containsExactly(product.key))
+        return;
+    if (known && !known->contains(product.key)) {
         c_codbar.appendUnread();
     } else {
+        // Held only as the ERP may compare keys ("ABC" for "abc"): the ERP says.
         c_codbar.setParam(QStringLiteral("idreferencia"), product.key);
         c_codbar.open();
         if (!c_codbar.isEmpty())

@@ -48,7 +48,7 @@ bool UnitWriter::write(const std::function<Written()>& write)
     Integration& integration = m_integration;
     ++integration.sectionCounts().read;
     Written written = Written::AlreadyThere;
-    if (!m_batch)
+    if (!m_batch && !integration.unitsAlone())
         m_batch.emplace(integration.conexao());
     try {
         Transaction unit(integration.conexao());
@@ -57,14 +57,26 @@ bool UnitWriter::write(const std::function<Written()>& write)
     } catch (const RowFailure& failure) {
         integration.endUnitReferences(false);
         integration.reportRowFailure(failure.message());
-        m_batch->commitIfDue();
+        if (integration.conexao().batchBroken()) {
+            // The rows the batch held are gone with it: never taken as written. The cycle ends
+            // here, holds its date, and the next one copies them again, one unit at a time.
+            integration.setUnitsAlone();
+            integration.forgetReferences();
+            throw Failure(QStringLiteral("%1: o servidor desfez o lote inteiro ao recusar a linha; as linhas "
+                                         "do lote serão copiadas de novo, uma a uma")
+                              .arg(integration.conexao().name()),
+                          integration.conexao().name());
+        }
+        if (m_batch)
+            m_batch->commitIfDue();
         return false;
     } catch (...) {
         integration.forgetReferences();
         throw;
     }
     integration.endUnitReferences(true);
-    m_batch->commitIfDue();
+    if (m_batch)
+        m_batch->commitIfDue();
     // Looked up again: writing a unit may name a section of its own (a sale's items).
     SectionCounts& counts = integration.sectionCounts();
     switch (written) {

@@ -383,6 +383,16 @@ void Connection::fail(const QSqlError& error, const QString& sqlState, const QSt
     throw Failure(message, m_name);
 }
 
+bool Connection::rollBackUnitSavepoint() noexcept
+{
+    QSqlQuery statement(*m_database);
+    m_statementsSent += isSqlServer() ? 1 : 2;
+    if (isSqlServer())
+        return statement.exec(QStringLiteral("ROLLBACK TRANSACTION carvela_unit"));
+    return statement.exec(QStringLiteral("ROLLBACK TO SAVEPOINT carvela_unit")) &&
+           statement.exec(QStringLiteral("RELEASE SAVEPOINT carvela_unit"));
+}
+
 void Connection::keepBatchBeforeClosing() noexcept
 {
     // The switch closes the connections while a section lets the window run: the units the batch
@@ -391,10 +401,7 @@ void Connection::keepBatchBeforeClosing() noexcept
     if (!m_inBatch || !m_database || !m_database->isOpen() || m_transactionClosed || m_batchBroken)
         return;
     if (m_inTransaction && m_savepointSet) {
-        QSqlQuery statement(*m_database);
-        const bool undone = isSqlServer() ? statement.exec(QStringLiteral("ROLLBACK TRANSACTION carvela_unit"))
-                                          : statement.exec(QStringLiteral("ROLLBACK TO SAVEPOINT carvela_unit"));
-        if (!undone)
+        if (!rollBackUnitSavepoint())
             return; // what the batch holds cannot be told from the unit: it goes with the session
     }
     if (m_database->commit())
@@ -506,11 +513,7 @@ void Connection::rollback() noexcept
         if (!m_database || !m_database->isOpen() || m_transactionClosed)
             return;
         // Only this unit goes; what the batch holds stays.
-        QSqlQuery statement(*m_database);
-        const bool undone = isSqlServer() ? statement.exec(QStringLiteral("ROLLBACK TRANSACTION carvela_unit"))
-                                          : statement.exec(QStringLiteral("ROLLBACK TO SAVEPOINT carvela_unit")) &&
-                                                statement.exec(QStringLiteral("RELEASE SAVEPOINT carvela_unit"));
-        m_statementsSent += 2;
+        const bool undone = rollBackUnitSavepoint();
         if (!undone) {
             m_batchBroken = true;
             m_database->rollback();

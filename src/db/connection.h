@@ -92,6 +92,8 @@ private:
     void runControl(const QString& sql);
     void setPendingSavepoint();
     void keepBatchBeforeClosing() noexcept;
+    // Rolls the open unit back to its savepoint; false when the server cannot.
+    bool rollBackUnitSavepoint() noexcept;
     // The statements that set the pending savepoint, to go before a statement in one message.
     QString takePendingSavepoint();
     void clearPrepared();

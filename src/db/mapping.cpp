@@ -333,13 +333,8 @@ QString KnownKeys::normalized(const QVariant& key)
     default:
         break;
     }
-    QString text = key.toString();
-    qsizetype end = text.size();
-    while (end > 0 && text.at(end - 1).isSpace())
-        --end;
-    text.truncate(end);
     // Text keys stay text: "007" and "7" are two products.
-    return text.toCaseFolded();
+    return trimmedKey(key).toCaseFolded();
 }
 
 Upserted keyedUpsert(const Mapping& mapping, RowContext& ctx, const QString& keyParameter, const QVariant& key,
